@@ -1,0 +1,53 @@
+# Shared by the scripts: installs what is missing on a Debian machine and
+# builds the project. Source it; do not run it.
+set -euo pipefail
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+ombrelo_install() {
+  local need=()
+  command -v cmake >/dev/null || need+=(cmake)
+  command -v ninja >/dev/null || need+=(ninja-build)
+  command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686-posix)
+  command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-x86-64-posix)
+  [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
+  command -v wine >/dev/null || need+=(wine)
+  command -v wine64 >/dev/null || need+=(wine64)
+  dpkg -s wine32:i386 >/dev/null 2>&1 || need+=(wine32:i386)
+  command -v xvfb-run >/dev/null || need+=(xvfb)
+  command -v xauth >/dev/null || need+=(xauth)
+  command -v flock >/dev/null || need+=(util-linux)
+  [ ${#need[@]} -eq 0 ] && return 0
+  echo "Installing: ${need[*]}"
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  $sudo dpkg --add-architecture i386
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+}
+
+# ombrelo_build ARCH (i686 or x86_64): configures and builds into build/ARCH.
+ombrelo_build() {
+  local arch=$1
+  local dir="$ROOT/build/$arch"
+  if [ ! -f "$dir/build.ninja" ]; then
+    cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-$arch-mingw.cmake" \
+      -DOMBRELO_WINEPREFIX="$ROOT/build/wineprefix" >/dev/null
+  fi
+  cmake --build "$dir"
+}
+
+# ombrelo_in_display CMD...: runs CMD with the private Wine prefix inside a
+# virtual X display (Wine's desktop process must see a display from its
+# first start), with one wineserver for the whole run.
+ombrelo_in_display() {
+  export WINEPREFIX="$ROOT/build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+    "$0/scripts/make-prefix.sh" || exit 1
+    wineserver -p 30 || true
+    wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+    status=0
+    "${@}" || status=$?
+    wineserver -k 2>/dev/null || true
+    exit $status' "$ROOT" "$@"
+}

@@ -1,0 +1,20 @@
+#pragma once
+// Locating and starting the main program, Ombrelo.exe.
+#include <windows.h>
+
+#include <string>
+
+namespace ombrelo {
+
+// Locates the executable (asking for its folder if needed), records it in
+// "cmd" and starts it with the argument line built from the three inputs.
+// number is the invoking window's handle (its 32-bit value) or 0. Returns 1.
+int StartMainProgram(const std::string& request, INT_PTR number, const std::string& argument);
+// The main program's command window when it runs; otherwise asks (or not,
+// with "AutoStart"), maybe starts it, and returns 1.
+INT_PTR EnsureMainProgramRunning();
+bool IsAutoStartEnabled();
+// The folder of the extension's own module file, with its trailing backslash.
+std::string GetExtensionDirectory();
+
+}  // namespace ombrelo

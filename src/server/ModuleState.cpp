@@ -1,0 +1,112 @@
+#include "server/ModuleState.h"
+
+#include "lang/DMSStrings.h"
+#include "settings/SettingsFile.h"
+
+namespace ombrelo {
+
+namespace {
+SharedState g_state;
+ModuleGlobals g_globals;
+std::once_flag g_startOnce;
+bool g_started = false;
+
+// Menu module start-up, in the designed order.
+void StartMenuModule() {
+  WithState([](SharedState& s) {
+    s.MenuBitmaps.clear();
+    s.MenuBitmapListExists = true;
+    s.MenuBitmapCount = 0;
+    s.SelectedFiles.clear();
+    s.OpenWithCommands.clear();
+    s.OpenWithParams.clear();
+    s.OpenWithListsExist = true;
+  });
+
+  // NONCLIENTMETRICSA as the platform of the design knows it: 340 bytes,
+  // without the padded border width of later systems.
+  NONCLIENTMETRICSA metrics{};
+  metrics.cbSize = 340;
+  if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0))
+    g_globals.MenuLogFont = metrics.lfMenuFont;
+  g_globals.MenuFont = CreateFontIndirectA(&g_globals.MenuLogFont);
+
+  g_globals.OsVersionInfo.dwOSVersionInfoSize = 148;
+  if (!GetVersionExA(&g_globals.OsVersionInfo)) g_globals.OsVersionInfo.dwPlatformId = 0;
+  g_globals.IsWindowsNT = g_globals.OsVersionInfo.dwPlatformId == VER_PLATFORM_WIN32_NT;
+
+  DataModule2 = new TDataModule2(nullptr);
+
+  g_globals.UserLanguage = ReadLanguageSetting();
+  DataModule2->ML1->SetActiveLanguage(g_globals.UserLanguage <= 1 ? g_globals.UserLanguage : 0);
+}
+
+void StopMenuModule() {
+  if (g_globals.MenuFont) DeleteObject(g_globals.MenuFont);
+  g_globals.MenuFont = nullptr;
+  try {
+    TDataModule2* dm = DataModule2;
+    DataModule2 = nullptr;
+    delete dm;
+    FreeMenuBitmaps(false);
+    WithState([](SharedState& s) {
+      s.SelectedFiles = {};
+      s.OpenWithCommands = {};
+      s.OpenWithParams = {};
+      s.OpenWithListsExist = false;
+    });
+  } catch (...) {
+  }
+  WithState([](SharedState& s) { s.PreviewBitmapPath.clear(); });
+}
+}  // namespace
+
+namespace detail {
+std::mutex& StateLock() {
+  static std::mutex lock;
+  return lock;
+}
+SharedState& StateUnlocked() { return g_state; }
+}  // namespace detail
+
+SharedState SnapshotState() {
+  return WithState([](SharedState& s) { return s; });
+}
+
+const ModuleGlobals& Globals() { return g_globals; }
+
+void EnsureModuleStarted() {
+  std::call_once(g_startOnce, [] {
+    InitSettingsFilePath();  // the settings module starts before the menu module
+    StartMenuModule();
+    g_started = true;
+  });
+}
+
+bool ModuleStarted() { return g_started; }
+
+void ShutdownModule() {
+  if (!g_started) return;
+  g_started = false;
+  StopMenuModule();
+  ClearSettingsFilePath();
+}
+
+void FreeMenuBitmaps(bool recreate) {
+  WithState([recreate](SharedState& s) {
+    if (s.MenuBitmapCount == 0) return;
+    for (HBITMAP bmp : s.MenuBitmaps) DeleteObject(bmp);
+    s.MenuBitmaps.clear();
+    s.MenuBitmapListExists = recreate;
+    if (recreate) s.MenuBitmapCount = 0;
+  });
+}
+
+HMODULE ThisModule() {
+  HMODULE module = nullptr;
+  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     reinterpret_cast<LPCSTR>(&ThisModule), &module);
+  return module;
+}
+
+}  // namespace ombrelo

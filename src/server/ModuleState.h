@@ -1,0 +1,74 @@
+#pragma once
+// The module-wide state that every handler object of the process shares,
+// and module start-up and shutdown.
+//
+// The selection and the open-with lists are shared on purpose (the last
+// Initialize in the process wins), but the containers sit behind one short
+// lock so that two shell threads can never corrupt them. Code copies what it
+// needs under the lock and works on the copy; the lock is never held across
+// SendMessage, a dialog or a process start.
+#include <windows.h>
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace ombrelo {
+
+struct SharedState {
+  std::vector<std::string> SelectedFiles;
+  std::vector<std::string> OpenWithCommands;
+  std::vector<std::string> OpenWithParams;
+  bool OpenWithListsExist = false;  // false only when start-up failed
+  bool IsMultiSelection = false;
+  bool IsTextFile = false;
+  bool InBosaDialog = false;
+  bool DisplaySymEnabled = false;
+  UINT PictureItemState = 0;
+  std::string PreviewBitmapPath;
+  std::vector<HBITMAP> MenuBitmaps;
+  bool MenuBitmapListExists = false;
+  int MenuBitmapCount = 0;
+};
+
+// Set once by start-up, read-only afterwards.
+struct ModuleGlobals {
+  LOGFONTA MenuLogFont{};
+  HFONT MenuFont = nullptr;
+  OSVERSIONINFOA OsVersionInfo{};
+  bool IsWindowsNT = false;
+  unsigned char UserLanguage = 0;
+};
+
+namespace detail {
+std::mutex& StateLock();
+SharedState& StateUnlocked();
+}  // namespace detail
+
+// Runs body(SharedState&) under the lock. Keep bodies short: no SendMessage,
+// dialogs, process starts or registry waits inside.
+template <class F>
+decltype(auto) WithState(F&& body) {
+  std::lock_guard<std::mutex> guard(detail::StateLock());
+  return body(detail::StateUnlocked());
+}
+
+// A copy of the whole shared state, taken under the lock.
+SharedState SnapshotState();
+
+const ModuleGlobals& Globals();
+
+// Start-up runs once per load, at the first entry into the module (any
+// export), never inside DllMain. Safe to call from any thread.
+void EnsureModuleStarted();
+// Shutdown for a FreeLibrary; does nothing when start-up never ran.
+void ShutdownModule();
+bool ModuleStarted();
+
+// Releases the bitmaps of icon menu items; recreate starts a new empty list.
+void FreeMenuBitmaps(bool recreate);
+
+// The module (DLL, or the test program that links the same code) this code lives in.
+HMODULE ThisModule();
+
+}  // namespace ombrelo

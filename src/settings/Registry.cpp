@@ -1,0 +1,115 @@
+#include "settings/Registry.h"
+
+#include <shlwapi.h>
+
+namespace ombrelo {
+
+RegKey& RegKey::operator=(RegKey&& o) noexcept {
+  if (this != &o) {
+    Close();
+    h_ = o.h_;
+    o.h_ = nullptr;
+  }
+  return *this;
+}
+
+bool RegKey::Open(HKEY root, const char* path) {
+  Close();
+  if (RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &h_) == ERROR_SUCCESS) return true;
+  h_ = nullptr;
+  if (RegOpenKeyExA(root, path, 0, KEY_READ, &h_) == ERROR_SUCCESS) return true;
+  h_ = nullptr;
+  return false;
+}
+
+bool RegKey::Create(HKEY root, const char* path) {
+  Close();
+  if (RegCreateKeyExA(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &h_,
+                      nullptr) == ERROR_SUCCESS)
+    return true;
+  h_ = nullptr;
+  return false;
+}
+
+void RegKey::Close() {
+  if (h_) RegCloseKey(h_);
+  h_ = nullptr;
+}
+
+bool RegKey::ValueExists(const char* name) const {
+  if (!h_) return false;
+  return RegQueryValueExA(h_, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+std::optional<std::string> RegKey::ReadString(const char* name) const {
+  if (!h_) return std::nullopt;
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExA(h_, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return std::nullopt;
+    if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
+    std::string buffer(size + 1, '\0');
+    DWORD got = size;
+    LONG rc = RegQueryValueExA(h_, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &got);
+    if (rc == ERROR_MORE_DATA) continue;  // grew between the two calls
+    if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return std::nullopt;
+    buffer.resize(got < buffer.size() ? got : buffer.size());
+    auto nul = buffer.find('\0');
+    if (nul != std::string::npos) buffer.resize(nul);
+    return buffer;
+  }
+  return std::nullopt;
+}
+
+std::optional<DWORD> RegKey::ReadDword(const char* name) const {
+  if (!h_) return std::nullopt;
+  DWORD type = 0, value = 0, size = sizeof(value);
+  if (RegQueryValueExA(h_, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS)
+    return std::nullopt;
+  if (type != REG_DWORD || size != sizeof(value)) return std::nullopt;
+  return value;
+}
+
+bool RegKey::WriteString(const char* name, const std::string& value) {
+  if (!h_) return false;
+  return RegSetValueExA(h_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                        static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
+}
+
+bool RegKey::WriteDword(const char* name, DWORD value) {
+  if (!h_) return false;
+  return RegSetValueExA(h_, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value)) ==
+         ERROR_SUCCESS;
+}
+
+bool RegKey::DeleteValue(const char* name) {
+  if (!h_) return false;
+  return RegDeleteValueA(h_, name) == ERROR_SUCCESS;
+}
+
+std::vector<std::string> RegKey::ValueNames() const {
+  std::vector<std::string> names;
+  if (!h_) return names;
+  DWORD maxLen = 0;
+  if (RegQueryInfoKeyA(h_, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &maxLen, nullptr,
+                       nullptr, nullptr) != ERROR_SUCCESS)
+    return names;
+  std::string name(maxLen + 2, '\0');
+  for (DWORD i = 0;; ++i) {
+    DWORD len = static_cast<DWORD>(name.size());
+    LONG rc = RegEnumValueA(h_, i, name.data(), &len, nullptr, nullptr, nullptr, nullptr);
+    if (rc == ERROR_MORE_DATA) {
+      name.resize(name.size() * 2);
+      --i;
+      continue;
+    }
+    if (rc != ERROR_SUCCESS) break;
+    names.emplace_back(name.data(), len);
+  }
+  return names;
+}
+
+bool DeleteRegKey(HKEY root, const char* path) { return RegDeleteKeyA(root, path) == ERROR_SUCCESS; }
+
+bool DeleteRegTree(HKEY root, const char* path) { return SHDeleteKeyA(root, path) == ERROR_SUCCESS; }
+
+}  // namespace ombrelo

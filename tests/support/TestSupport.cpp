@@ -1,0 +1,154 @@
+#include "support/TestSupport.h"
+
+#include <psapi.h>
+#include <shellapi.h>
+#include <shlwapi.h>
+
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace testsupport {
+
+namespace {
+const char kProgramKey[] = "Software\\Kestrani\\Ombrelo";
+
+std::string SubkeyPath(const char* subkey) {
+  std::string path = kProgramKey;
+  if (subkey && *subkey) path += std::string("\\") + subkey;
+  return path;
+}
+}  // namespace
+
+std::string ExeDir() {
+  char buffer[MAX_PATH * 4] = {};
+  GetModuleFileNameA(nullptr, buffer, sizeof(buffer));
+  std::string path = buffer;
+  return path.substr(0, path.find_last_of('\\') + 1);
+}
+
+std::string DllPath() { return ExeDir() + "OmbreloShell.dll"; }
+
+void ResetProgramKey() { SHDeleteKeyA(HKEY_CURRENT_USER, kProgramKey); }
+
+void SetProgramValue(const char* subkey, const char* name, DWORD type, const void* data, DWORD size) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, SubkeyPath(subkey).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS)
+    return;
+  RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
+  RegCloseKey(key);
+}
+
+void SetProgramString(const char* subkey, const char* name, const std::string& value) {
+  SetProgramValue(subkey, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
+}
+
+void SetProgramDword(const char* subkey, const char* name, DWORD value) {
+  SetProgramValue(subkey, name, REG_DWORD, &value, sizeof(value));
+}
+
+std::string ReadHkcuString(const char* keyPath, const char* name, bool* found) {
+  if (found) *found = false;
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return {};
+  char buffer[4096] = {};
+  DWORD size = sizeof(buffer) - 1, type = 0;
+  LONG rc = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+  RegCloseKey(key);
+  if (rc != ERROR_SUCCESS) return {};
+  if (found) *found = true;
+  return buffer;
+}
+
+bool HkcuValueExists(const char* keyPath, const char* name) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  LONG rc = RegQueryValueExA(key, name, nullptr, nullptr, nullptr, nullptr);
+  RegCloseKey(key);
+  return rc == ERROR_SUCCESS;
+}
+
+bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds timeout) {
+  auto end = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    if (pred()) return true;
+    if (std::chrono::steady_clock::now() >= end) return false;
+    PumpMessages(std::chrono::milliseconds(10));
+  }
+}
+
+void PumpMessages(std::chrono::milliseconds duration) {
+  auto end = std::chrono::steady_clock::now() + duration;
+  do {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+  } while (std::chrono::steady_clock::now() < end);
+}
+
+TempDir::TempDir() {
+  char base[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, base);
+  static LONG counter = 0;
+  for (;;) {
+    std::ostringstream name;
+    name << base << "ombtest_" << GetCurrentProcessId() << "_" << InterlockedIncrement(&counter) << "\\";
+    if (CreateDirectoryA(name.str().c_str(), nullptr)) {
+      path_ = name.str();
+      break;
+    }
+  }
+}
+
+TempDir::~TempDir() {
+  std::string from = path_.substr(0, path_.size() - 1);
+  from.push_back('\0');
+  from.push_back('\0');
+  SHFILEOPSTRUCTA op{};
+  op.wFunc = FO_DELETE;
+  op.pFrom = from.c_str();
+  op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+  SHFileOperationA(&op);
+}
+
+std::string TempDir::File(const std::string& name, const std::string& contents) const {
+  std::string path = path_ + name;
+  WriteFileBytes(path, contents);
+  return path;
+}
+
+std::string ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+int CountGdiObjects() {
+  // Probing is done by the resource helpers of the leak tests; -1 means unknown.
+  return -1;
+}
+
+DWORD CountKernelHandles() {
+  DWORD count = 0;
+  GetProcessHandleCount(GetCurrentProcess(), &count);
+  return count;
+}
+
+size_t PrivateBytes() {
+  PROCESS_MEMORY_COUNTERS_EX counters{};
+  counters.cb = sizeof(counters);
+  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof(counters));
+  return counters.PrivateUsage;
+}
+
+}  // namespace testsupport
