@@ -47,7 +47,7 @@ BOOL CALLBACK FindChildProc(HWND window, LPARAM param) {
 
 BOOL CALLBACK CollectText(HWND window, LPARAM param) {
   auto* text = reinterpret_cast<std::string*>(param);
-  *text += "|" + WindowText(window);
+  text->append("|").append(WindowText(window));
   return TRUE;
 }
 
