@@ -92,24 +92,6 @@ TEST_F(Classify, RifIsSupportedWithGreyedPictureItemsUnlessListedAsText) {
   EXPECT_TRUE(c.isTextFile);
 }
 
-TEST_F(Classify, IsSupportedFileStoresTheResultInTheSharedState) {
-  testsupport::SetProgramDword("Txt", "TxtPreview", 1);
-  EXPECT_TRUE(IsSupportedFile("C:\\notes.txt"));
-  SharedState s = SnapshotState();
-  EXPECT_TRUE(s.IsTextFile);
-  EXPECT_EQ(3u, s.PictureItemState);
-
-  EXPECT_TRUE(IsSupportedFile("C:\\photo.jpg"));
-  s = SnapshotState();
-  EXPECT_FALSE(s.IsTextFile);
-  EXPECT_EQ(0u, s.PictureItemState);
-
-  EXPECT_FALSE(IsSupportedFile("C:\\letter.doc"));
-  s = SnapshotState();
-  EXPECT_FALSE(s.IsTextFile);
-  EXPECT_EQ(3u, s.PictureItemState);
-}
-
 TEST_F(Classify, TextFilesNeedCtrlHeldByDefault) {
   for (const char* ext : {".DIZ", ".TXT", ".CFG", ".WRI", ".BAT", ".XML"}) {
     std::string name = std::string("C:\\notes") + ext;
@@ -193,11 +175,6 @@ TEST_F(Classify, MultipleSelectionPictureList) {
   EXPECT_FALSE(IsPictureExtension(".gif"));  // callers upper-case first
   EXPECT_FALSE(IsPictureExtension(".TXT"));
   EXPECT_FALSE(IsPictureExtension(""));
-
-  // The multiple-selection test leaves the single-file results alone.
-  IsSupportedFile("notes.doc");
-  IsPictureExtension(".BMP");
-  EXPECT_EQ(3u, SnapshotState().PictureItemState);
 }
 
 TEST_F(Classify, TempDirectoryIsTheSystemsWithItsSeparator) {
