@@ -1,5 +1,6 @@
 #include "BridgeSupport.h"
 
+#include <commctrl.h>
 #include <shlobj.h>
 #include <wrl/client.h>
 
@@ -256,10 +257,39 @@ std::function<void(HWND)> ClickControl(const std::string& text, const std::strin
 
 std::function<void(HWND)> PressButton(int id) { return testsupport::PressDialogButton(id); }
 
+namespace {
+
+// Text of the folder selected in the browser's tree (the window lives in this process).
+std::string SelectedFolderName(HWND browser) {
+  HWND tree = testsupport::FindChild(browser, "SysTreeView32", nullptr);
+  if (!tree) return {};
+  auto item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+  if (!item) return {};
+  char text[MAX_PATH] = {};
+  TVITEMA info{};
+  info.mask = TVIF_TEXT;
+  info.hItem = item;
+  info.pszText = text;
+  info.cchTextMax = sizeof(text);
+  SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&info));
+  return text;
+}
+
+}  // namespace
+
 std::function<void(HWND)> ChooseFolder(const std::string& folder) {
   return [folder](HWND window) {
-    SendMessageA(window, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(folder.c_str()));
-    Sleep(200);
+    // The folder's name as the tree shows it: its last part, or the drive for a root.
+    std::string name = folder.size() <= 3 ? folder.substr(0, 2) : folder.substr(folder.find_last_of('\\') + 1);
+    // The tree fills itself while the browser opens: select until it shows the folder.
+    for (int attempt = 0; attempt < 25; ++attempt) {
+      SendMessageA(window, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(folder.c_str()));
+      Sleep(200);
+      std::string selected = SelectedFolderName(window);
+      if (CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, selected.c_str(), -1, name.c_str(), -1) == CSTR_EQUAL ||
+          (folder.size() <= 3 && selected.find(name) != std::string::npos))
+        break;
+    }
     testsupport::PressDialogButton(IDOK)(window);
   };
 }
