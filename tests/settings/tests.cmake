@@ -1,0 +1,3 @@
+ombrelo_test(settings_tests CORE SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/OpenWithTest.cpp
+  ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)
