@@ -1,0 +1,4 @@
+ombrelo_test(ownerdraw_tests CORE SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/OwnerDrawTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/MenuTestBitmaps.cpp
+  ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)
