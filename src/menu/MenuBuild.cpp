@@ -253,8 +253,10 @@ HRESULT TFolContMenu::BuildMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UI
     RequestPreview(path, mainMenu);
   }
 
-  // The preview picture, on NT only and only while the main program runs.
-  if (Globals().IsWindowsNT && FindMainProgramWindow()) {
+  // The preview picture, on NT only and only while the main program runs
+  // with its preview enabled; otherwise the item keeps the caption that says
+  // how to get a preview.
+  if (Globals().IsWindowsNT && FindMainProgramWindow() && !IsPreviewDisabled()) {
     UniqueBitmap bitmap;
     if (FileExists(state.PreviewBitmapPath)) bitmap = LoadBitmapFile(state.PreviewBitmapPath);
     BITMAP size{};
