@@ -1,5 +1,7 @@
-ombrelo_test(ownerdraw_tests CORE SOURCES
+ombrelo_test(menu_core_tests CORE SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/OwnerDrawTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/MenuCoreTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/MenuTestSupport.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MenuTestBitmaps.cpp
   ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)
 ombrelo_test(menu_tests SOURCES
