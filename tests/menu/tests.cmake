@@ -10,3 +10,8 @@ ombrelo_test(menu_tests SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/MenuTestSupport.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MenuTestBitmaps.cpp
   ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)
+ombrelo_test(menu_leak_tests SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/MenuLeakTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/MenuTestSupport.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/MenuTestBitmaps.cpp
+  ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)
