@@ -96,3 +96,19 @@ TEST(RightClicks, ThousandsWithIconItemsAndAPreviewLeaveNothingBehind) {
   EXPECT_LT(testsupport::PrivateBytes(), bytes + 2 * 1024 * 1024);
   DeleteFileA(PreviewBitmapPath().c_str());
 }
+
+TEST(RightClicks, SubmenusThatCannotBeAttachedAreDestroyed) {
+  testsupport::ResetProgramKey();
+  UserSettings settings;
+  const std::string picture = SampleFile("beach.jpg");
+  HMENU gone = CreatePopupMenu();
+  DestroyMenu(gone);  // the shell's menu is no longer there
+  for (int round = 0; round < 2; ++round) {
+    const int menus = testsupport::CountGuiResources().menus;
+    {
+      Handler h({picture});
+      EXPECT_EQ(60, h.Query(gone, 0, F));
+    }
+    EXPECT_EQ(menus, testsupport::CountGuiResources().menus);
+  }
+}
