@@ -84,20 +84,6 @@ TEST_F(MenuCore, OpenWithListsArePaddedToFiveAndBoundTheIdentifiers) {
   }
 }
 
-TEST_F(MenuCore, TextFilesLeaveTheOpenWithFieldsAlone) {
-  testsupport::SetProgramDword("Txt", "TxtPreview", 1);
-  Object o(menutest::SampleFile("notes.txt"));
-  o->CmdFirst = 1;
-  o->FirstOpenWithId = 2;
-  o->LastOpenWithId = 3;
-  EXPECT_EQ(60, o.Query(shell_));
-  EXPECT_EQ(1u, o->CmdFirst);
-  EXPECT_EQ(2u, o->FirstOpenWithId);
-  EXPECT_EQ(3u, o->LastOpenWithId);
-  EXPECT_EQ(9u, o->HighestOffsetUsed);
-  EXPECT_TRUE(SnapshotState().OpenWithCommands.empty());
-}
-
 TEST_F(MenuCore, OutsideNtThePreviewItemKeepsItsCaption) {
   menutest::MainProgramWindow mainProgram;
   testsupport::WriteFileBytes(menutest::PreviewBitmapPath(),

