@@ -88,9 +88,11 @@ UINT BuildOpenWithMenu(HMENU submenu, UINT first, const std::vector<std::string>
   if (!captions.empty()) {
     const std::vector<std::string> commands = WithState([](SharedState& s) { return s.OpenWithCommands; });
     const size_t shown = std::min<size_t>(captions.size(), kMaxOpenWithItems);
+    IconItemCanvas canvas;
     for (size_t i = 0; i < shown; ++i) {
       const UINT id = first - CmdOpenWithEntry + OpenWithEntryOffset(static_cast<UINT>(i));
-      if (withIcons) InsertIconMenuItem(i < commands.size() ? commands[i] : std::string(), captions[i], id, submenu);
+      if (withIcons)
+        InsertIconMenuItem(i < commands.size() ? commands[i] : std::string(), captions[i], id, submenu, &canvas);
       else Append(submenu, id, captions[i]);
     }
   }
