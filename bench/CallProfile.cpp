@@ -136,14 +136,16 @@ void CallProfile::Reset() {
   for (Stat& s : g_stats) s = Stat();
 }
 
-std::vector<CallCount> CallProfile::Counts() const {
+std::vector<CallCount> CallProfile::Counts(int cycles) const {
+  if (cycles < 1) cycles = 1;
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
   std::vector<CallCount> counts;
   for (int i = 0; i < kHookCount; ++i) {
     if (!g_stats[i].calls) continue;
-    counts.push_back({kHooks[i].name, kHooks[i].group, g_stats[i].calls,
-                      static_cast<double>(g_stats[i].ticks) * 1e6 / static_cast<double>(frequency.QuadPart)});
+    counts.push_back({kHooks[i].name, kHooks[i].group, (g_stats[i].calls + cycles / 2) / cycles,
+                      static_cast<double>(g_stats[i].ticks) * 1e6 / static_cast<double>(frequency.QuadPart) /
+                          cycles});
   }
   std::stable_sort(counts.begin(), counts.end(),
                    [](const CallCount& a, const CallCount& b) { return a.group < b.group; });

@@ -23,8 +23,9 @@ class CallProfile {
   CallProfile(const CallProfile&) = delete;
   CallProfile& operator=(const CallProfile&) = delete;
   void Reset();
-  // The functions called since the last Reset, by group and name.
-  std::vector<CallCount> Counts() const;
+  // The functions called since the last Reset, by group and name, divided
+  // by the number of cycles profiled.
+  std::vector<CallCount> Counts(int cycles = 1) const;
   // Number of import entries that were redirected.
   int hooked() const { return static_cast<int>(patched_.size()); }
 

@@ -118,4 +118,17 @@ void Replay(const ReplayPlan& plan, const ReplayInput& input) {
   DestroyMenu(shell);
 }
 
+void ReplayPreviewRequests(HWND mainProgram, HMENU shellMenu, HMENU submenu, const std::string& picture) {
+  const std::pair<std::string, HMENU> requests[] = {{"_" + picture, shellMenu}, {"+" + picture, submenu}};
+  for (const auto& [text, menu] : requests) {
+    COPYDATASTRUCT data{};
+    data.dwData = static_cast<ULONG_PTR>(static_cast<ULONG>(HandleToLong(menu)));
+    data.cbData = static_cast<DWORD>(text.size() + 1);
+    data.lpData = const_cast<char*>(text.c_str());
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(mainProgram, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_NORMAL | SMTO_ABORTIFHUNG,
+                        10000, &result);
+  }
+}
+
 }  // namespace bench

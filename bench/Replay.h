@@ -35,4 +35,8 @@ struct ReplayInput {
 // One right-click's unavoidable calls, as the plan counts them.
 void Replay(const ReplayPlan& plan, const ReplayInput& input);
 
+// The two preview requests of a picture menu (preview in the shell's menu)
+// sent bare to the main program: its own time to answer them.
+void ReplayPreviewRequests(HWND mainProgram, HMENU shellMenu, HMENU submenu, const std::string& picture);
+
 }  // namespace bench

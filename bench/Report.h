@@ -22,6 +22,7 @@ class Report {
   void SetMultiSelection(const Figure& f) { multi_ = f; }
   void SetMainProgramRunning(bool running) { mainProgram_ = running; }
   void SetDraw(const Figure& f) { draw_ = f; }
+  void SetPreviewRequests(const Figure& f) { previewRequests_ = f; }
   void SetResources(int cycles, const Resources& before, const Resources& after, double seconds);
 
   void Print(FILE* out) const;
@@ -49,7 +50,7 @@ class Report {
   Figure coldOurs_, coldMinimal_;
   bool unloaded_ = false;
   std::vector<Warm> warm_;
-  Figure minimal_, multi_, draw_;
+  Figure minimal_, multi_, draw_, previewRequests_;
   bool mainProgram_ = false;
   int cycles_ = 0;
   Resources before_, after_;

@@ -102,6 +102,8 @@ void SettingsFile::WriteOpenWith(int count) {
   WriteBytes(path_, text);
 }
 
+void SettingsFile::Write(const std::string& text) { WriteBytes(path_, text); }
+
 void ResetProgramKey() { SHDeleteKeyA(HKEY_CURRENT_USER, kProgramKey); }
 
 void SetIconItems(bool on) {
@@ -198,6 +200,54 @@ MainProgram::~MainProgram() {
     CloseHandle(process_.hThread);
   }
   DeleteFileA(PreviewBitmapPath().c_str());
+}
+
+namespace {
+struct WindowStart {
+  MainProgramWindow* self;
+  HANDLE ready;
+};
+}  // namespace
+
+MainProgramWindow::MainProgramWindow() {
+  WindowStart start{this, CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+  thread_ = CreateThread(nullptr, 0, Run, &start, 0, &threadId_);
+  if (thread_) WaitForSingleObject(start.ready, 10000);
+  CloseHandle(start.ready);
+}
+
+DWORD WINAPI MainProgramWindow::Run(void* parameter) {
+  WindowStart* start = static_cast<WindowStart*>(parameter);
+  MainProgramWindow* self = start->self;
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = Proc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = kMainProgramClass;
+  RegisterClassA(&wc);
+  self->window_ = CreateWindowA(kMainProgramClass, "", 0, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
+  if (self->window_) SetWindowLongPtrA(self->window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  SetEvent(start->ready);
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+  if (self->window_) DestroyWindow(self->window_);
+  UnregisterClassA(kMainProgramClass, wc.hInstance);
+  return 0;
+}
+
+MainProgramWindow::~MainProgramWindow() {
+  if (!thread_) return;
+  PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
+  WaitForSingleObject(thread_, 10000);
+  CloseHandle(thread_);
+}
+
+LRESULT CALLBACK MainProgramWindow::Proc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_COPYDATA) {
+    auto* self = reinterpret_cast<MainProgramWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (self) InterlockedIncrement(&self->requests_);
+    return TRUE;
+  }
+  return DefWindowProcA(window, msg, wParam, lParam);
 }
 
 }  // namespace bench

@@ -45,6 +45,7 @@ class SettingsFile {
   SettingsFile& operator=(const SettingsFile&) = delete;
   // An "OpenWith" section of count entries whose programs have icons.
   void WriteOpenWith(int count);
+  void Write(const std::string& text);
   const std::string& path() const { return path_; }
 
  private:
@@ -77,6 +78,27 @@ class WorkFolder {
 void WriteBitmapFile(const std::string& path, int width, int height);
 // The preview bitmap the main program writes, where the extension reads it.
 std::string PreviewBitmapPath();
+
+// A window of the main program's class on a thread of this process that
+// accepts every request: with the preview bitmap written beforehand, the
+// extension requests, loads and draws a preview without a second process.
+class MainProgramWindow {
+ public:
+  MainProgramWindow();
+  ~MainProgramWindow();
+  MainProgramWindow(const MainProgramWindow&) = delete;
+  MainProgramWindow& operator=(const MainProgramWindow&) = delete;
+  bool running() const { return window_ != nullptr; }
+  long requests() const { return requests_; }
+
+ private:
+  static DWORD WINAPI Run(void* start);
+  static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
+  HANDLE thread_ = nullptr;
+  DWORD threadId_ = 0;
+  HWND window_ = nullptr;
+  volatile long requests_ = 0;
+};
 
 // The stand-in main program, started from bin/standin and closed at destruction.
 class MainProgram {
