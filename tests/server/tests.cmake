@@ -22,6 +22,7 @@ ombrelo_test(server_tests SOURCES
 # to see the shared state it leaves.
 ombrelo_test(selection_tests CORE SOURCES
   ${CMAKE_SOURCE_DIR}/tests/menu/ClassifyTest.cpp
+  ${CMAKE_SOURCE_DIR}/tests/menu/DropListTest.cpp
   ${CMAKE_SOURCE_DIR}/tests/menu/SelectionTest.cpp
   ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)
 add_dependencies(selection_tests htmlwindow)
