@@ -20,6 +20,10 @@ class Report {
                const std::vector<CallCount>& calls, double profiledMicros);
   void SetMinimal(const Figure& f) { minimal_ = f; }
   void SetMultiSelection(const Figure& f) { multi_ = f; }
+  void SetMultiSelectionCalls(const std::vector<CallCount>& calls, double micros) {
+    multiCalls_ = calls;
+    multiProfiledMicros_ = micros;
+  }
   void SetMainProgramRunning(bool running) { mainProgram_ = running; }
   void SetDraw(const Figure& f) { draw_ = f; }
   void SetPreviewRequests(const Figure& f) { previewRequests_ = f; }
@@ -51,6 +55,8 @@ class Report {
   bool unloaded_ = false;
   std::vector<Warm> warm_;
   Figure minimal_, multi_, draw_, previewRequests_;
+  std::vector<CallCount> multiCalls_;
+  double multiProfiledMicros_ = 0;
   bool mainProgram_ = false;
   int cycles_ = 0;
   Resources before_, after_;
