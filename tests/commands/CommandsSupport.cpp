@@ -88,6 +88,13 @@ std::vector<CopyDataMessage> FakeMainWindow::Messages() const {
   return messages_;
 }
 
+std::function<void(HWND)> Answer(int buttonId) {
+  return [buttonId](HWND dialog) {
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, buttonId)));
+  };
+}
+
 std::optional<std::string> ReadClipboardText() {
   if (!OpenClipboard(nullptr)) return std::nullopt;
   std::optional<std::string> text;

@@ -4,6 +4,7 @@
 // clipboard access.
 #include <windows.h>
 
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -62,6 +63,10 @@ class FakeMainWindow {
   mutable std::mutex lock_;
   std::vector<CopyDataMessage> messages_;
 };
+
+// Answers a dialog of this process as its button would, without waiting
+// for the dialog (a click sent across threads is slow under Wine).
+std::function<void(HWND)> Answer(int buttonId);
 
 std::optional<std::string> ReadClipboardText();
 void SetClipboardText(const std::string& text);

@@ -5,6 +5,7 @@ set(COMMANDS_SUPPORT ${CMAKE_CURRENT_LIST_DIR}/CommandsSupport.cpp ${CMAKE_SOURC
 ombrelo_test(command_bridge_tests CORE SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/TextActionsTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/WallpaperTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ViewerTest.cpp
   ${COMMANDS_SUPPORT}
   ARGS --gtest_filter=-Wallpaper.AMissingDesktopKeyIsCreated)
 target_include_directories(command_bridge_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
