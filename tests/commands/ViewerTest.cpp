@@ -165,3 +165,33 @@ TEST_F(Viewer, AViewerFoundBySearchingIsStoredAndStarted) {
   ASSERT_EQ(1u, records.size());
   EXPECT_TRUE(Contains(records[0].commandLine, "found viewer.exe\" \"" + ShortPath(picture) + "\""));
 }
+
+TEST_F(Viewer, ThePreviewItemOfATextFileOpensTheTextViewer) {
+  FakeMainWindow mainProgram;
+  Recorder recorder;
+  testsupport::SetProgramString("Txt", "ViewerCmd", recorder.Install("text viewer.exe"));
+  std::string text = dir.File("notes.txt", "x");
+  SelectFiles({text}, true);
+  ombrelo::DisplayPicture(nullptr, text);
+  auto records = recorder.WaitForRecords(1);
+  ASSERT_EQ(1u, records.size());
+  EXPECT_TRUE(Contains(records[0].commandLine, "\"" + text + "\"")) << records[0].commandLine;
+  EXPECT_TRUE(mainProgram.Messages().empty());
+}
+
+TEST_F(Viewer, APendingOrderIsConsumedByTheFirstDisplayOnly) {
+  FakeMainWindow mainProgram;
+  Recorder recorder;
+  testsupport::SetProgramDword(nullptr, "order", 1);
+  testsupport::SetProgramDword(nullptr, "ExtView", 1);
+  testsupport::SetProgramString(nullptr, "ExtViewCmd", recorder.Install("viewer.exe"));
+  SelectFiles({picture}, false);
+
+  ombrelo::DisplayPicture(nullptr, picture);
+  EXPECT_FALSE(testsupport::HkcuValueExists("Software\\Kestrani\\Ombrelo", "order"));
+  EXPECT_TRUE(recorder.Records().empty());  // a started viewer is waited for until it ends
+  ombrelo::DisplayPicture(nullptr, picture);
+  auto records = recorder.WaitForRecords(1);
+  ASSERT_EQ(1u, records.size());  // the second display only
+  EXPECT_TRUE(Contains(records[0].commandLine, "\"" + ShortPath(picture) + "\""));
+}
