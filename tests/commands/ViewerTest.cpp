@@ -23,6 +23,12 @@ std::string WithoutTrailingBackslash(std::string path) {
   return path;
 }
 
+std::string Quoted(const std::string& text) {
+  std::string quoted = "\"";
+  quoted.append(text).append("\"");
+  return quoted;
+}
+
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 class Viewer : public ::testing::Test {
@@ -193,5 +199,5 @@ TEST_F(Viewer, APendingOrderIsConsumedByTheFirstDisplayOnly) {
   ombrelo::DisplayPicture(nullptr, picture);
   auto records = recorder.WaitForRecords(1);
   ASSERT_EQ(1u, records.size());  // the second display only
-  EXPECT_TRUE(Contains(records[0].commandLine, "\"" + ShortPath(picture) + "\""));
+  EXPECT_TRUE(Contains(records[0].commandLine, Quoted(ShortPath(picture))));
 }
