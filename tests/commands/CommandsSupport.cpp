@@ -95,6 +95,15 @@ std::function<void(HWND)> Answer(int buttonId) {
   };
 }
 
+std::vector<CopyDataMessage> FakeMainWindow::Verbs() const {
+  std::vector<CopyDataMessage> verbs;
+  for (const CopyDataMessage& m : Messages()) {
+    LONG code = static_cast<LONG>(m.code);
+    if (code <= -12300 && code >= -12900) verbs.push_back(m);
+  }
+  return verbs;
+}
+
 std::optional<std::string> ReadClipboardText() {
   if (!OpenClipboard(nullptr)) return std::nullopt;
   std::optional<std::string> text;

@@ -54,6 +54,8 @@ class FakeMainWindow {
   ~FakeMainWindow();
   HWND Handle() const { return window_; }
   std::vector<CopyDataMessage> Messages() const;
+  // The verb commands only, without the preview requests of menu building.
+  std::vector<CopyDataMessage> Verbs() const;
 
  private:
   static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);

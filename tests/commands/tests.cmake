@@ -14,3 +14,12 @@ add_dependencies(command_bridge_tests recorder)
 add_test(NAME command_wallpaper_missing_key COMMAND command_bridge_tests
   --gtest_filter=Wallpaper.AMissingDesktopKeyIsCreated)
 set_tests_properties(command_wallpaper_missing_key PROPERTIES TIMEOUT 300 RESOURCE_LOCK wineprefix)
+
+# Help texts and commands through the real DLL.
+ombrelo_test(command_com_tests CORE SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/HelpTextTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/InvokeTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Handler.cpp
+  ${COMMANDS_SUPPORT})
+target_include_directories(command_com_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+add_dependencies(command_com_tests recorder)
