@@ -76,28 +76,6 @@ TEST_F(TextCopy, AnUnreadableFileLeavesTheClipboardAsItWas) {
   EXPECT_EQ("before", ReadClipboardText().value_or(""));
 }
 
-TEST_F(TextCopy, CopyNamePutsTheBarePathOfATextFileOrAPicture) {
-  std::string text = dir.File("a b.txt", "content");
-  std::string picture = dir.File("beach.jpg", "jpeg");
-  SelectFiles({text}, true);
-  ombrelo::CopyToClipboard(text, true);
-  EXPECT_EQ(text, ReadClipboardText().value_or(""));
-  SelectFiles({picture}, false);
-  ombrelo::CopyToClipboard(picture, true);
-  EXPECT_EQ(picture, ReadClipboardText().value_or(""));
-  EXPECT_TRUE(ClipboardIsFree());
-}
-
-TEST_F(TextCopy, CopiesOfALargeFileArriveWhole) {
-  std::string line(999, 'x');
-  std::string bytes, expected;
-  for (int i = 0; i < 300; ++i) {
-    bytes += line + "\n";
-    expected += (i ? "\r\n" : "") + line;
-  }
-  EXPECT_EQ(expected, CopyTextOf(bytes));
-}
-
 namespace {
 
 // Registers the recorder as the "open" program of a file type of its own.

@@ -104,11 +104,6 @@ TEST_F(Wallpaper, ABitmapBecomesTheWallpaperAtOnceInEachStyle) {
   EXPECT_TRUE(mainProgram.Messages().empty());
 }
 
-TEST_F(Wallpaper, TheScaledVerbIsTenCodePage1252Bytes) {
-  EXPECT_EQ(std::string("vergr\xF6\xDF" "ern"), ombrelo::kWallpaperScaled);
-  EXPECT_EQ(10u, std::string(ombrelo::kWallpaperScaled).size());
-}
-
 TEST_F(Wallpaper, AConvertedCopyInBkgImgIsUsedDirectly) {
   std::string copies = MainProgramFolderWithCopies();
   std::string copy = copies + "photo.bmp";
