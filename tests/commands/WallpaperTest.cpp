@@ -12,6 +12,7 @@ namespace {
 
 constexpr char kDesktop[] = "Control Panel\\desktop";
 constexpr char kBackup[] = "Software\\OmbreloTestBackup";
+constexpr ULONG_PTR kWallpaperCode = static_cast<ULONG_PTR>(static_cast<LONG>(-12800));
 
 std::string DesktopValue(const char* name) {
   bool found = false;
@@ -105,6 +106,7 @@ TEST_F(Wallpaper, ABitmapBecomesTheWallpaperAtOnceInEachStyle) {
 }
 
 TEST_F(Wallpaper, AConvertedCopyInBkgImgIsUsedDirectly) {
+  FakeMainWindow mainProgram;
   std::string copies = MainProgramFolderWithCopies();
   std::string copy = copies + "photo.bmp";
   testsupport::WriteFileBytes(copy, SmallBitmapBytes());
@@ -113,9 +115,11 @@ TEST_F(Wallpaper, AConvertedCopyInBkgImgIsUsedDirectly) {
   EXPECT_EQ(copy, DesktopValue("Wallpaper"));
   EXPECT_EQ("1", DesktopValue("WallpaperStyle"));
   EXPECT_EQ(copy, SystemWallpaper());
+  EXPECT_TRUE(mainProgram.Verbs().empty());
 }
 
-TEST_F(Wallpaper, WithoutACopyTheStyleIsRecordedAndTheWallpaperLeftAlone) {
+TEST_F(Wallpaper, WithoutACopyTheStyleIsRecordedAndTheMainProgramAsked) {
+  FakeMainWindow mainProgram;
   std::string copies = MainProgramFolderWithCopies();
   testsupport::WriteFileBytes(copies + "photo.jpg.bmp", SmallBitmapBytes());  // not the copy's name
   std::string photo = dir.File("photo.jpg", "jpeg");
@@ -130,9 +134,17 @@ TEST_F(Wallpaper, WithoutACopyTheStyleIsRecordedAndTheWallpaperLeftAlone) {
   ombrelo::SetWallpaper(photo, ombrelo::kWallpaperCentered);
   EXPECT_EQ("0", DesktopValue("WallpaperStyle"));
   EXPECT_EQ("old.bmp", DesktopValue("Wallpaper"));
+
+  auto verbs = mainProgram.Verbs();
+  ASSERT_EQ(2u, verbs.size());
+  for (const CopyDataMessage& m : verbs) {
+    EXPECT_EQ(kWallpaperCode, m.code);
+    EXPECT_EQ(photo, m.text);
+  }
 }
 
-TEST_F(Wallpaper, AnUnknownVerbChangesNoStyle) {
+TEST_F(Wallpaper, AnUnknownVerbChangesNoStyleButStillAsksForNonBitmaps) {
+  FakeMainWindow mainProgram;
   std::string bitmap = dir.File("photo.bmp", SmallBitmapBytes());
   std::string photo = dir.File("photo.jpg", "jpeg");
   for (const char* verb : {"Center", "vergroessern", ""}) {
@@ -142,11 +154,15 @@ TEST_F(Wallpaper, AnUnknownVerbChangesNoStyle) {
     EXPECT_EQ("<absent>", DesktopValue("TileWallpaper")) << verb;
     EXPECT_EQ("old.bmp", DesktopValue("Wallpaper")) << verb;
   }
+  auto verbs = mainProgram.Verbs();
+  ASSERT_EQ(3u, verbs.size());  // one for the picture with each verb, none for the bitmap
+  EXPECT_EQ(photo, verbs[0].text);
 }
 
 // Deleting the key leaves the system's own handle to it stale for the rest
 // of the process, so this case runs in a process of its own (tests.cmake).
 TEST_F(Wallpaper, AMissingDesktopKeyIsCreated) {
+  FakeMainWindow mainProgram;
   RegDeleteTreeA(HKEY_CURRENT_USER, kBackup);
   HKEY backup = nullptr;
   RegCreateKeyExA(HKEY_CURRENT_USER, kBackup, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &backup, nullptr);
