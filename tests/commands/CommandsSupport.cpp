@@ -50,7 +50,7 @@ LRESULT CALLBACK FakeMainWindow::Proc(HWND window, UINT message, WPARAM wParam, 
       text.assign(bytes, strnlen(bytes, data->cbData));
     }
     std::lock_guard<std::mutex> guard(self->lock_);
-    self->messages_.push_back({data->dwData, text, data->cbData, wParam});
+    self->messages_.push_back({data->dwData, static_cast<LONG>(data->dwData), text, data->cbData, wParam});
     return TRUE;
   }
   return DefWindowProcA(window, message, wParam, lParam);
@@ -98,8 +98,7 @@ std::function<void(HWND)> Answer(int buttonId) {
 std::vector<CopyDataMessage> FakeMainWindow::Verbs() const {
   std::vector<CopyDataMessage> verbs;
   for (const CopyDataMessage& m : Messages()) {
-    LONG code = static_cast<LONG>(m.code);
-    if (code <= -12300 && code >= -12900) verbs.push_back(m);
+    if (m.verb <= -12300 && m.verb >= -12900) verbs.push_back(m);
   }
   return verbs;
 }

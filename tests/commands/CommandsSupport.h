@@ -41,6 +41,7 @@ class Recorder {
 
 struct CopyDataMessage {
   ULONG_PTR code;
+  LONG verb;  // the code's 32 bits: a verb code such as -12336
   std::string text;  // lpData up to its NUL
   DWORD size;        // cbData
   WPARAM wParam;

@@ -11,8 +11,6 @@ using testsupport::TempDir;
 
 namespace {
 
-ULONG_PTR Code(LONG code) { return static_cast<ULONG_PTR>(code); }
-
 // The list file named on a "MultiConv" command line.
 std::string ListFileOf(const std::string& commandLine) {
   size_t at = commandLine.find("  MultiConv ");
@@ -68,7 +66,7 @@ TEST_F(Commands, PictureVerbsReachTheMainProgram) {
   auto messages = mainProgram.Verbs();
   ASSERT_EQ(std::size(cases), messages.size());
   for (size_t i = 0; i < messages.size(); ++i) {
-    EXPECT_EQ(Code(cases[i].code), messages[i].code) << cases[i].offset;
+    EXPECT_EQ(cases[i].code, messages[i].verb) << cases[i].offset;
     EXPECT_EQ(picture, messages[i].text);
     EXPECT_EQ(picture.size() + 1, messages[i].size);
     EXPECT_EQ(0u, messages[i].wParam);
@@ -155,8 +153,8 @@ TEST_F(Commands, ThirtyEntriesKeepTheWallpaperItemsWorking) {
   EXPECT_EQ(E_INVALIDARG, handler.Invoke(64));
   auto messages = mainProgram.Verbs();
   ASSERT_EQ(2u, messages.size());
-  EXPECT_EQ(Code(-12500), messages[0].code);
-  EXPECT_EQ(Code(-12800), messages[1].code);
+  EXPECT_EQ(-12500, messages[0].verb);
+  EXPECT_EQ(-12800, messages[1].verb);
   EXPECT_EQ("2", testsupport::ReadHkcuString("Control Panel\\desktop", "WallpaperStyle"));
 }
 
@@ -184,8 +182,8 @@ TEST_F(Commands, TextMenuCommandsAndInventedOffsets) {
   EXPECT_EQ(E_FAIL, handler.Invoke(29));
   auto messages = mainProgram.Verbs();
   ASSERT_EQ(2u, messages.size());
-  EXPECT_EQ(Code(-12400), messages[0].code);
-  EXPECT_EQ(Code(-12336), messages[1].code);
+  EXPECT_EQ(-12400, messages[0].verb);
+  EXPECT_EQ(-12336, messages[1].verb);
   EXPECT_EQ(text, messages[1].text);
 }
 
@@ -196,7 +194,7 @@ TEST_F(Commands, WallpaperItemsOfAPictureWithoutBitmap) {
   EXPECT_EQ(S_OK, handler.Invoke(36));  // tiled, S = 12
   auto messages = mainProgram.Verbs();
   ASSERT_EQ(1u, messages.size());
-  EXPECT_EQ(Code(-12800), messages[0].code);
+  EXPECT_EQ(-12800, messages[0].verb);
   EXPECT_EQ(picture, messages[0].text);
   EXPECT_EQ("1", testsupport::ReadHkcuString("Control Panel\\desktop", "WallpaperStyle"));
   EXPECT_EQ("0", testsupport::ReadHkcuString("Control Panel\\desktop", "TileWallpaper"));
@@ -294,8 +292,8 @@ TEST_F(Commands, ThePreviewItemFollowsStatusOrderAndViewerSettings) {
   EXPECT_FALSE(testsupport::HkcuValueExists("Software\\Kestrani\\Ombrelo", "order"));
   auto messages = mainProgram.Verbs();
   ASSERT_EQ(2u, messages.size());
-  EXPECT_EQ(Code(-12900), messages[0].code);
-  EXPECT_EQ(Code(-12600), messages[1].code);
+  EXPECT_EQ(-12900, messages[0].verb);
+  EXPECT_EQ(-12600, messages[1].verb);
 
   // "ExtViewCmd" without "ExtView": the main program's own viewer.
   testsupport::SetProgramString(nullptr, "ExtViewCmd", recorder.Install("viewer.exe"));

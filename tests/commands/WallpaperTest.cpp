@@ -12,7 +12,7 @@ namespace {
 
 constexpr char kDesktop[] = "Control Panel\\desktop";
 constexpr char kBackup[] = "Software\\OmbreloTestBackup";
-constexpr ULONG_PTR kWallpaperCode = static_cast<ULONG_PTR>(static_cast<LONG>(-12800));
+constexpr LONG kWallpaperCode = -12800;
 
 std::string DesktopValue(const char* name) {
   bool found = false;
@@ -138,7 +138,7 @@ TEST_F(Wallpaper, WithoutACopyTheStyleIsRecordedAndTheMainProgramAsked) {
   auto verbs = mainProgram.Verbs();
   ASSERT_EQ(2u, verbs.size());
   for (const CopyDataMessage& m : verbs) {
-    EXPECT_EQ(kWallpaperCode, m.code);
+    EXPECT_EQ(kWallpaperCode, m.verb);
     EXPECT_EQ(photo, m.text);
   }
 }
