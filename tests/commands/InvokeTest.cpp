@@ -301,4 +301,11 @@ TEST_F(Commands, ThePreviewItemFollowsStatusOrderAndViewerSettings) {
   auto records = recorder.WaitForRecords(1);
   ASSERT_EQ(1u, records.size());
   EXPECT_EQ(0u, records[0].commandLine.find("\"" + program + "\"  Show " + picture)) << records[0].commandLine;
+
+  // Both values: the external viewer.
+  testsupport::SetProgramDword(nullptr, "ExtView", 1);
+  EXPECT_EQ(S_OK, handler.Invoke(3));
+  records = recorder.WaitForRecords(2);
+  ASSERT_EQ(2u, records.size());
+  EXPECT_NE(std::string::npos, records[1].commandLine.find("viewer.exe" "")) << records[1].commandLine;
 }
