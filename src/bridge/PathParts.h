@@ -35,6 +35,9 @@ inline std::string UpperAscii(std::string text) {
   return text;
 }
 
+// The text enclosed in double quotes, as a path is passed on a command line.
+inline std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
 // A file (not a folder) exists at the path.
 inline bool FileExists(const std::string& path) {
   DWORD attributes = GetFileAttributesA(path.c_str());

@@ -6,11 +6,14 @@
 #include <cstring>
 
 #include "bridge/Channel.h"
+#include "bridge/PathParts.h"
 #include "common/Handles.h"
 #include "server/ModuleState.h"
 #include "settings/Registry.h"
 
 namespace ombrelo {
+
+using pathparts::Quoted;
 
 namespace {
 
@@ -40,8 +43,6 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
   }
   return bytes;
 }
-
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 }  // namespace
 

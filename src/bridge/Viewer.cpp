@@ -25,8 +25,6 @@ constexpr char kFileNamePlaceholder[] = "{Dateiname}";
 constexpr char kShortNamePlaceholder[] = "{Dateiname im 8.3 Format}";
 constexpr DWORD kViewerWaitMs = 200;
 
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
-
 // The viewer of the settings: "ExtViewCmd" while "ExtView" switches it on.
 std::string ReadExternalViewer() {
   RegKey key;

@@ -10,6 +10,7 @@
 
 #include "bridge/Channel.h"
 #include "bridge/MainProgram.h"
+#include "bridge/PathParts.h"
 #include "bridge/TextActions.h"
 #include "bridge/Viewer.h"
 #include "bridge/Wallpaper.h"
@@ -129,8 +130,7 @@ HRESULT TFolContMenu::RunCommand(const CMINVOKECOMMANDINFO* lpici) {
         return run([&] { ShellExecuteA(nullptr, "print", path.c_str(), "", "", SW_SHOWNORMAL); });
       case CmdWordpadText:
         return run([&] {
-          std::string quoted = "\"" + path + "\"";
-          ShellExecuteA(nullptr, "open", "wordpad", quoted.c_str(), "", SW_SHOWNORMAL);
+          ShellExecuteA(nullptr, "open", "wordpad", pathparts::Quoted(path).c_str(), "", SW_SHOWNORMAL);
         });
       case CmdCopyText: return run([&] { CopyToClipboard(path, false); });
       case CmdCopyTextName: return run([&] { CopyToClipboard(path, true); });
