@@ -72,7 +72,7 @@ constexpr int OpenWithEntryIndex(UINT offset, UINT lastOffset) {
 constexpr UINT ShiftAfterOpenWith(UINT n) { return OpenWithEntryOffset(n - 1) - 15 + 8; }
 
 // The lowest single-selection offset that help texts and commands refuse:
-// the designed bound, widened so that every offset the last menu used
+// 59, widened so that every offset the last menu used
 // (HighestOffsetUsed) can be served.
 constexpr UINT SingleSelectionOffsetBound(UINT highestOffsetUsed) {
   return highestOffsetUsed + 1 > kDesignedOffsetBound ? highestOffsetUsed + 1 : kDesignedOffsetBound;
