@@ -132,6 +132,15 @@ int Run(const Options& options) {
     files.push_back(full);
   }
 
+  if (!options.waitForWindow.empty()) {
+    bool found = false;
+    for (int waited = 0; waited <= 20000; waited += 100) {
+      if ((found = FindWindowW(options.waitForWindow.c_str(), nullptr) != nullptr)) break;
+      Sleep(100);
+    }
+    Print("Window of class " + Utf8(options.waitForWindow) + (found ? " is there\n" : " did not appear in 20 s\n"));
+  }
+
   Handler handler;
   std::string error;
   if (!CreateHandler(options, handler, error)) return Fail(kHandlerFailed, error);

@@ -30,6 +30,8 @@ const char* UsageText() {
          "                         HKCU\\Software\\Kestrani\\Ombrelo and HKCU\\Control Panel\\desktop)\n"
          "  --wait MS              how long to watch after InvokeCommand returned (default 500)\n"
          "  --dialog-timeout MS    close a dialog the command shows after this long (default 10000)\n"
+         "  --wait-for-window CLASS  before the right-click, wait up to 20 s for a window of this\n"
+         "                         class (a program the handler talks to, started just before)\n"
          "\n"
          "Exit codes: 0 done, 1 bad input, 2 the handler could not be created or failed,\n"
          "3 InvokeCommand failed.\n";
@@ -97,6 +99,8 @@ std::optional<Options> ParseOptions(const std::vector<std::wstring>& args, std::
     } else if (a == L"--wait") {
       if (!number(n)) return std::nullopt;
       o.waitMs = n;
+    } else if (a == L"--wait-for-window") {
+      if (!value(o.waitForWindow)) return std::nullopt;
     } else if (a == L"--dialog-timeout") {
       if (!number(n)) return std::nullopt;
       o.dialogTimeoutMs = n;
