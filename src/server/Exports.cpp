@@ -1,29 +1,45 @@
 // The four exports of the in-process server. Each first makes sure that the
-// module has started.
+// module has started; nothing that fails inside reaches the caller.
 #include <windows.h>
 
+#include "common/Guarded.h"
+#include "menu/FolContMenu.h"
+#include "server/ClassFactory.h"
 #include "server/ModuleState.h"
+#include "server/Registration.h"
+
+using ombrelo::Guarded;
 
 extern "C" {
 
-STDAPI DllGetClassObject(REFCLSID, REFIID, LPVOID* ppv) {
-  ombrelo::EnsureModuleStarted();
+STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
   if (ppv) *ppv = nullptr;
-  return CLASS_E_CLASSNOTAVAILABLE;
+  return Guarded(E_UNEXPECTED, [&]() -> HRESULT {
+    ombrelo::EnsureModuleStarted();
+    if (!ppv) return E_POINTER;
+    if (rclsid != ombrelo::CLSID_TFolContMenu) return CLASS_E_CLASSNOTAVAILABLE;
+    return ombrelo::ClassFactory().QueryInterface(riid, ppv);
+  });
 }
 
 STDAPI DllCanUnloadNow() {
-  ombrelo::EnsureModuleStarted();
-  return S_OK;
+  return Guarded(S_FALSE, [] {
+    ombrelo::EnsureModuleStarted();
+    return ombrelo::CanUnloadNow();
+  });
 }
 
 STDAPI DllRegisterServer() {
-  ombrelo::EnsureModuleStarted();
-  return E_NOTIMPL;
+  return Guarded(E_FAIL, [] {
+    ombrelo::EnsureModuleStarted();
+    return ombrelo::RegisterServer(ombrelo::ServerFileName());
+  });
 }
 
 STDAPI DllUnregisterServer() {
-  ombrelo::EnsureModuleStarted();
-  return E_NOTIMPL;
+  return Guarded(E_FAIL, [] {
+    ombrelo::EnsureModuleStarted();
+    return ombrelo::UnregisterServer();
+  });
 }
 }

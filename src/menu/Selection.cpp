@@ -1,0 +1,152 @@
+// IShellExtInit::Initialize: takes Explorer's selection into the shared
+// state and decides whether the handler adds a menu for it.
+#include "menu/Selection.h"
+
+#include <shellapi.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bridge/CopyData.h"
+#include "menu/Classify.h"
+#include "menu/FolContMenu.h"
+#include "server/ModuleState.h"
+#include "settings/Registry.h"
+
+namespace ombrelo {
+
+namespace {
+// A live display window answers at once; a busy one gets this long, a hung one none.
+constexpr UINT kHtmlWindowTimeoutMs = 10000;
+
+// Holds the data object for the duration of the call.
+class HeldObject {
+ public:
+  explicit HeldObject(IUnknown* object) : object_(object) { object_->AddRef(); }
+  ~HeldObject() { object_->Release(); }
+  HeldObject(const HeldObject&) = delete;
+  HeldObject& operator=(const HeldObject&) = delete;
+
+ private:
+  IUnknown* object_;
+};
+
+// Gives back the storage medium that a successful GetData filled, on every path.
+class HeldMedium {
+ public:
+  HeldMedium() = default;
+  ~HeldMedium() {
+    if (filled_) ReleaseStgMedium(&medium_);
+  }
+  HeldMedium(const HeldMedium&) = delete;
+  HeldMedium& operator=(const HeldMedium&) = delete;
+  STGMEDIUM* get() { return &medium_; }
+  void SetFilled() { filled_ = true; }
+
+ private:
+  STGMEDIUM medium_{};
+  bool filled_ = false;
+};
+
+// File i of the drop list, read with the length the list reports.
+std::string DroppedFile(HDROP drop, UINT i) {
+  UINT length = DragQueryFileA(drop, i, nullptr, 0);
+  std::string path(static_cast<size_t>(length) + 1, '\0');
+  UINT got = DragQueryFileA(drop, i, path.data(), length + 1);
+  path.resize(got <= length ? got : length);
+  return path;
+}
+}  // namespace
+
+bool IsBosaWindow(HWND window) {
+  char name[256] = {};
+  int n = GetClassNameA(window, name, sizeof(name));
+  return n >= 5 && std::strncmp(name, "bosa_", 5) == 0;
+}
+
+void SendToHtmlWindow(ULONG_PTR code, const std::string& path) {
+  HWND window = FindWindowA(kHtmlWindowClass, nullptr);
+  if (window) SendCopyData(code, path, window, kHtmlWindowTimeoutMs);
+}
+
+bool ReadDisplaySym() {
+  RegKey key;
+  if (!key.Open(HKEY_CURRENT_USER, kProgramKey) || !key.ValueExists("DisplaySym")) return true;
+  std::optional<std::string> value = key.ReadString("DisplaySym");
+  return value ? *value == "true" : true;
+}
+
+HRESULT TFolContMenu::InitializeSelection(IDataObject* lpdobj) {
+  if (!lpdobj) return E_FAIL;
+  HeldObject held(lpdobj);
+
+  FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+  HeldMedium medium;
+  const HRESULT got = lpdobj->GetData(&format, medium.get());
+  if (FAILED(got)) return got;
+  medium.SetFilled();
+  // A data object that answers with anything but a file list is refused
+  // before any state is touched.
+  if (medium.get()->tymed != TYMED_HGLOBAL || !medium.get()->hGlobal) return E_FAIL;
+  HDROP drop = static_cast<HDROP>(medium.get()->hGlobal);
+
+  const UINT n = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+  if (n == 0) {
+    // No file: the lists are cleared, the flags keep their values.
+    WithState([](SharedState& s) {
+      s.SelectedFiles.clear();
+      s.OpenWithCommands.clear();
+      s.OpenWithParams.clear();
+    });
+    return got;
+  }
+
+  // The new selection is built here and stored under the lock in one step.
+  const bool inBosaDialog = IsBosaWindow(GetForegroundWindow());
+  // The directory already ends in a separator; the doubled one is kept as it is.
+  const std::string previewPath = GetTempDirectory() + "\\" + kPreviewBitmapName;
+  std::vector<std::string> selected;
+  HRESULT result = E_FAIL;
+
+  if (n == 1) {
+    const bool displaySym = ReadDisplaySym();
+    if (displaySym) FreeMenuBitmaps(true);
+    const std::string path = DroppedFile(drop, 0);
+    selected.push_back(path);
+    const Classification c = ClassifySingleFile(path);
+    WithState([&](SharedState& s) {
+      s.SelectedFiles = std::move(selected);
+      s.OpenWithCommands.clear();
+      s.OpenWithParams.clear();
+      s.InBosaDialog = inBosaDialog;
+      s.PreviewBitmapPath = previewPath;
+      s.DisplaySymEnabled = displaySym;
+      s.IsMultiSelection = false;
+      s.IsTextFile = c.isTextFile;
+      s.PictureItemState = c.pictureItemState;
+    });
+    if (c.supported) {
+      result = S_OK;
+    } else if (UpperAscii(ExtensionOf(path)) == ".HTML") {
+      SendToHtmlWindow(0, path);
+    }
+  } else {
+    for (UINT i = 0; i < n; ++i) {
+      std::string path = DroppedFile(drop, i);
+      if (IsPictureExtension(UpperAscii(ExtensionOf(path)))) selected.push_back(std::move(path));
+    }
+    if (!selected.empty()) result = S_OK;
+    WithState([&](SharedState& s) {
+      s.SelectedFiles = std::move(selected);
+      s.OpenWithCommands.clear();
+      s.OpenWithParams.clear();
+      s.InBosaDialog = inBosaDialog;
+      s.PreviewBitmapPath = previewPath;
+      s.IsMultiSelection = true;
+    });
+  }
+  return result;
+}
+
+}  // namespace ombrelo

@@ -1,0 +1,54 @@
+#pragma once
+// Starting helper programs from a test, every wait bounded.
+#include <windows.h>
+
+#include <string>
+
+namespace servertest {
+
+// A started process; killed at destruction when it still runs.
+class Process {
+ public:
+  explicit Process(const std::string& commandLine) {
+    STARTUPINFOA si{};
+    si.cb = sizeof(si);
+    std::string cmd = commandLine;
+    if (CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi_))
+      CloseHandle(pi_.hThread);
+    else
+      pi_ = {};
+  }
+  ~Process() {
+    if (!pi_.hProcess) return;
+    if (WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT) {
+      TerminateProcess(pi_.hProcess, 99);
+      WaitForSingleObject(pi_.hProcess, 10000);
+    }
+    CloseHandle(pi_.hProcess);
+  }
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+
+  bool Started() const { return pi_.hProcess != nullptr; }
+  DWORD Id() const { return pi_.dwProcessId; }
+  // The exit code, or -1 when the process did not end in time.
+  long Wait(DWORD timeoutMs) {
+    if (!pi_.hProcess || WaitForSingleObject(pi_.hProcess, timeoutMs) != WAIT_OBJECT_0) return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(pi_.hProcess, &code);
+    return static_cast<long>(code);
+  }
+
+ private:
+  PROCESS_INFORMATION pi_{};
+};
+
+inline std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+
+// Runs the system's regsvr32 silently on a DLL; its exit code, -1 on a hang.
+inline long RunRegsvr32(const std::string& dll, bool unregister) {
+  Process p(std::string("regsvr32.exe /s ") + (unregister ? "/u " : "") + Quoted(dll));
+  return p.Wait(60000);
+}
+
+}  // namespace servertest
