@@ -59,8 +59,8 @@ fi
 # The extension looks for the main program in the registry value "cmd", then
 # beside its own DLL: it goes beside the DLL.
 main_program=0
-if [ -f "$bin/Ombrelo.exe" ]; then
-  cp "$bin/Ombrelo.exe" "$install_dir/"
+if [ -f "$bin/standin/Ombrelo.exe" ]; then
+  cp "$bin/standin/Ombrelo.exe" "$install_dir/"
   main_program=1
 else
   echo "The stand-in main program (Ombrelo.exe) is not built: the menus show no preview picture"
@@ -81,7 +81,9 @@ echo "AutoStart=1 and Language=$lang under HKCU\\Software\\Kestrani\\Ombrelo; op
 
 wait_main=()
 if [ $main_program -eq 1 ]; then
-  (cd "$install_dir" && wine Ombrelo.exe </dev/null >/dev/null 2>&1 &)
+  journal="$DEMO/main-program-journal.txt"
+  rm -f "$journal"
+  (cd "$install_dir" && OMBRELO_STANDIN_JOURNAL="$(winpath "$journal")" wine Ombrelo.exe </dev/null >/dev/null 2>&1 &)
   echo "Started the stand-in main program $install_win\\Ombrelo.exe"
   wait_main=(--wait-for-window "$MAIN_WINDOW_CLASS")
 fi
@@ -128,6 +130,12 @@ else
     if is_text "$f"; then right_click "${base//./-}" --ctrl -- "$f"; else right_click "${base//./-}" -- "$f"; fi
   done
   [ $# -gt 1 ] && right_click multiple -- "$@"
+fi
+
+if [ $main_program -eq 1 ] && [ -s "$journal" ]; then
+  echo
+  echo "== What the stand-in main program received (event, code, bytes, text, detail)"
+  tr -d '\r' <"$journal" | sed 's/^/  /'
 fi
 
 echo
