@@ -118,9 +118,13 @@ right_click() {
 
 if [ $# -eq 0 ]; then
   samples="$ROOT/samples"
-  if [ "$lang" = de ]; then copy_name='&Ombrelo/&Sonstiges/Pfad\Bildname ins &Clipboard kopieren'
-  else copy_name='&Ombrelo/&Miscellaneous features/Copy &name'; fi
+  if [ "$lang" = de ]; then
+    copy_name='&Ombrelo/&Sonstiges/Pfad\Bildname ins &Clipboard kopieren' open_with='&Ombrelo/Ö&ffnen mit'
+  else
+    copy_name='&Ombrelo/&Miscellaneous features/Copy &name' open_with='&Ombrelo/&Open with'
+  fi
   right_click beach-jpg --invoke "$copy_name" -- "$samples/beach.jpg"
+  right_click beach-jpg-open-with --no-tree --open "$open_with" -- "$samples/beach.jpg"
   right_click harbour-png -- "$samples/harbour.png"
   right_click notes-txt --ctrl -- "$samples/notes.txt"
   right_click multiple -- "$samples/beach.jpg" "$samples/harbour.png" "$samples/notes.txt"

@@ -177,7 +177,8 @@ int Run(const Options& options) {
           std::to_string(HRESULT_CODE(queryHr)) + " identifiers\n");
   }
   std::vector<MenuItem> tree = ReadMenu(menu.get(), kRange, handler);
-  Print("Menu (offset: identifier - idCmdFirst; host: the host's own items):\n" + FormatTree(tree));
+  if (options.printTree)
+    Print("Menu (offset: identifier - idCmdFirst; host: the host's own items):\n" + FormatTree(tree));
 
   int status = kDone;
   if (!options.screenshot.empty()) {

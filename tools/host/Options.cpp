@@ -18,6 +18,7 @@ const char* UsageText() {
          "  --dll PATH             load the handler from this DLL (DllGetClassObject) without\n"
          "                         registering it\n"
          "  --ctrl                 hold Ctrl while the handler takes the selection and builds its menu\n"
+         "  --no-tree              do not print the menu tree\n"
          "  --flags N              QueryContextMenu flags (default 0x10, CMF_CANRENAME)\n"
          "  --screenshot FILE.png  show the menu, open a submenu by keyboard, save the open menus\n"
          "  --open PATH            submenu to open for the screenshot, as a caption path\n"
@@ -77,6 +78,8 @@ std::optional<Options> ParseOptions(const std::vector<std::wstring>& args, std::
       o.clsidText = Utf8(text);
     } else if (a == L"--dll") {
       if (!value(o.dll)) return std::nullopt;
+    } else if (a == L"--no-tree") {
+      o.printTree = false;
     } else if (a == L"--ctrl") {
       o.ctrl = true;
     } else if (a == L"--flags") {

@@ -27,6 +27,7 @@ struct Options {
   DWORD waitMs = 500;                    // how long to watch after the command returned
   DWORD dialogTimeoutMs = 10000;         // a dialog the command shows is closed after this
   std::wstring waitForWindow;            // window class to wait for before the right-click
+  bool printTree = true;
   bool help = false;
 };
 
