@@ -91,15 +91,19 @@ HRESULT TFolContMenu::InitializeSelection(IDataObject* lpdobj) {
   if (medium.get()->tymed != TYMED_HGLOBAL || !medium.get()->hGlobal) return E_FAIL;
   HDROP drop = static_cast<HDROP>(medium.get()->hGlobal);
 
-  const UINT n = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+  UINT n = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+  // Some systems count the end of an empty list as one file without a name.
+  std::string first = n > 0 ? DroppedFile(drop, 0) : std::string();
+  if (n == 1 && first.empty()) n = 0;
   if (n == 0) {
-    // No file: the lists are cleared, the flags keep their values.
+    // No file: the lists are cleared, the flags keep their values, and the
+    // handler adds no menu, since no command would have a file to act on.
     WithState([](SharedState& s) {
       s.SelectedFiles.clear();
       s.OpenWithCommands.clear();
       s.OpenWithParams.clear();
     });
-    return got;
+    return E_FAIL;
   }
 
   // The new selection is built here and stored under the lock in one step.
@@ -112,7 +116,7 @@ HRESULT TFolContMenu::InitializeSelection(IDataObject* lpdobj) {
   if (n == 1) {
     const bool displaySym = ReadDisplaySym();
     if (displaySym) FreeMenuBitmaps(true);
-    const std::string path = DroppedFile(drop, 0);
+    const std::string path = first;
     selected.push_back(path);
     const Classification c = ClassifySingleFile(path);
     WithState([&](SharedState& s) {
@@ -133,7 +137,7 @@ HRESULT TFolContMenu::InitializeSelection(IDataObject* lpdobj) {
     }
   } else {
     for (UINT i = 0; i < n; ++i) {
-      std::string path = DroppedFile(drop, i);
+      std::string path = i == 0 ? first : DroppedFile(drop, i);
       if (IsPictureExtension(UpperAscii(ExtensionOf(path)))) selected.push_back(std::move(path));
     }
     if (!selected.empty()) result = S_OK;

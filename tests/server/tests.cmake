@@ -11,3 +11,21 @@ add_test(NAME dll_imports_system_only
 ombrelo_test(server_tests SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ServerTest.cpp
   ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)
+
+# Classification and selection capture, calling the handler's code directly
+# to see the shared state it leaves.
+ombrelo_test(selection_tests CORE SOURCES
+  ${CMAKE_SOURCE_DIR}/tests/menu/ClassifyTest.cpp
+  ${CMAKE_SOURCE_DIR}/tests/menu/SelectionTest.cpp
+  ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)
+add_dependencies(selection_tests htmlwindow)
+
+# The factory's error path, with a handler maker that fails.
+ombrelo_test(server_core_tests CORE SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/FactoryErrorTest.cpp
+  ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)
+
+# Initialize through the real DLL's factory.
+ombrelo_test(selection_com_tests SOURCES
+  ${CMAKE_SOURCE_DIR}/tests/menu/SelectionComTest.cpp
+  ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)

@@ -76,8 +76,10 @@ class DropDataObject final : public IDataObject {
         bytes.push_back('\0');
       }
     }
-    // The list ends with an empty string.
-    bytes.append(options_.wide ? sizeof(wchar_t) : 1, '\0');
+    // The list ends with an empty string; an empty list is two NULs, as the
+    // shell writes it (a single one lets readers run past the block).
+    const size_t charSize = options_.wide ? sizeof(wchar_t) : 1;
+    bytes.append(paths_.empty() ? 2 * charSize : charSize, '\0');
     HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + bytes.size());
     if (!h) return nullptr;
     auto* drop = static_cast<DROPFILES*>(GlobalLock(h));
