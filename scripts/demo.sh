@@ -74,8 +74,8 @@ appdata=$(wine cmd /c 'echo %APPDATA%' </dev/null 2>/dev/null | tr -d '\r')
 settings_dir="$(winepath -u "$appdata" 2>/dev/null)/Kestrani/Ombrelo"
 mkdir -p "$settings_dir"
 printf '%s\r\n' '[OpenWith]' 'Count=2' \
-  'Desc0=&Notepad' 'Cmd0=C:\windows\notepad.exe' 'Params0="{Dateiname}"' \
-  'Desc1=&WordPad' 'Cmd1=C:\Program Files\Windows NT\Accessories\wordpad.exe' 'Params1="{Dateiname}"' \
+  'Desc0=Notepad' 'Cmd0=C:\windows\notepad.exe' 'Params0="{Dateiname}"' \
+  'Desc1=WordPad' 'Cmd1=C:\Program Files\Windows NT\Accessories\wordpad.exe' 'Params1="{Dateiname}"' \
   >"$settings_dir/Ombrelo.ini"
 echo "AutoStart=1 and Language=$lang under HKCU\\Software\\Kestrani\\Ombrelo; open-with entries in $appdata\\Kestrani\\Ombrelo\\Ombrelo.ini"
 
