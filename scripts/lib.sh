@@ -11,7 +11,7 @@ ombrelo_install() {
   command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-x86-64-posix)
   [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
   command -v wine >/dev/null || need+=(wine)
-  command -v wine64 >/dev/null || need+=(wine64)
+  dpkg -s wine64 >/dev/null 2>&1 || need+=(wine64)
   dpkg -s wine32:i386 >/dev/null 2>&1 || need+=(wine32:i386)
   command -v xvfb-run >/dev/null || need+=(xvfb)
   command -v xauth >/dev/null || need+=(xauth)

@@ -1,11 +1,66 @@
-// Placeholder until the bridge is built.
 #include "bridge/Channel.h"
+
+#include "bridge/CopyData.h"
+#include "bridge/MainProgram.h"
+#include "settings/Registry.h"
 
 namespace ombrelo {
 
+namespace {
+
+struct VerbCode {
+  const char* verb;
+  LONG code;
+};
+
+// Compared in this order, exactly and case-sensitively.
+const VerbCode kVerbCodes[] = {
+    {"pcx", -12337},     {"jpg", -12336},     {"bmp", -12335},       {"png", -12334},
+    {"tif", -12333},     {"nix", -12300},     {"options", -12400},   {"PicClip", -12500},
+    {"order", -12600},   {"drucken", -12700}, {"wallpaper", -12800}, {"CStatus", -12900},
+};
+
+// The 32-bit code as dwData: sign-extended where dwData is wider.
+ULONG_PTR CodeData(LONG code) { return static_cast<ULONG_PTR>(static_cast<LONG_PTR>(code)); }
+
+}  // namespace
+
 HWND FindMainProgramWindow() { return FindWindowA(kMainProgramWindowClass, nullptr); }
-void SendMainProgramCommand(const std::string&, const std::string&) {}
-void RequestPreview(const std::string&, HMENU) {}
-bool IsPreviewDisabled() { return false; }
+
+bool FindVerbCode(const std::string& verb, LONG& code) {
+  for (const VerbCode& entry : kVerbCodes) {
+    if (verb == entry.verb) {
+      code = entry.code;
+      return true;
+    }
+  }
+  return false;
+}
+
+void SendMainProgramCommand(const std::string& path, const std::string& verb) {
+  EnsureMainProgramRunning();
+  // Looked up again: the user may have declined, or a just-started program
+  // may not have made its window yet; then the command is dropped.
+  HWND window = FindMainProgramWindow();
+  if (!window) return;
+  LONG code = 0;
+  if (!FindVerbCode(verb, code)) return;
+  SendCopyData(CodeData(code), path, window, kCommandTimeoutMs);
+}
+
+void RequestPreview(const std::string& text, HMENU menu) {
+  if (IsPreviewDisabled()) return;
+  HWND window = FindMainProgramWindow();
+  if (!window) return;
+  // The code is the menu's 32-bit handle value (handles are 32-bit values on 64 bits too).
+  SendCopyData(CodeData(HandleToLong(menu)), text, window, kPreviewTimeoutMs);
+}
+
+bool IsPreviewDisabled() {
+  RegKey key;
+  if (!key.Open(HKEY_CURRENT_USER, kProgramKey)) return false;
+  auto status = key.ReadDword("status");
+  return status && *status != 1;
+}
 
 }  // namespace ombrelo

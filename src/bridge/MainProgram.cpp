@@ -1,11 +1,150 @@
-// Placeholder until the bridge is built.
 #include "bridge/MainProgram.h"
+
+#include <vector>
+
+#include "bridge/Channel.h"
+#include "common/Handles.h"
+#include "dialogs/UExtMsgBox.h"
+#include "dialogs/UFBrowse.h"
+#include "lang/DMSStrings.h"
+#include "server/ModuleState.h"
+#include "settings/Registry.h"
 
 namespace ombrelo {
 
-int StartMainProgram(const std::string&, INT_PTR, const std::string&) { return 1; }
-INT_PTR EnsureMainProgramRunning() { return 1; }
-bool IsAutoStartEnabled() { return false; }
-std::string GetExtensionDirectory() { return {}; }
+namespace {
+
+const char kCaption[] = "Ombrelo";
+// Placeholder path that names no file.
+const char kNoFile[] = "-";
+
+bool FileExists(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool German() { return ActiveLanguageIndex() == 0; }
+
+const char* NotFoundText() {
+  return German() ? "Das Ombrelo Hauptprogramm wurde nicht gefunden. Bitte wählen Sie im folgenden Fenster das "
+                    "Installationsverzeichnis"
+                  : "Could not find the file: Ombrelo.exe\rPlease choose Ombrelo's installation directory in the "
+                    "following dialog";
+}
+
+const char* BrowseTitle() {
+  return German() ? "Bitte wählen Sie den Ordner aus in dem sich die Datei \"Ombrelo.exe\" befindet"
+                  : "Please select Ombrelo's installation directory:";
+}
+
+const char* NotInFolderText() {
+  return German() ? "Die Datei ombrelo.exe wurde im angegebenen Verzeichnis nicht gefunden. Bitte stellen Sie fest, "
+                    "in welchem Vezeichnis sich die Datei \"ombrelo.exe\" befindet und wiederholen Sie den Vorgang"
+                  : "Could not find ombrelo.exe\rPlease reinstall Ombrelo to solve this problem";
+}
+
+// Asks the user for the installation folder. The candidate becomes the
+// chosen folder's ombrelo.exe; false when that file does not exist (the user
+// has been told). A cancelled browser leaves the candidate as it is.
+bool AskForInstallationFolder(std::string& candidate) {
+  MessageBoxA(GetForegroundWindow(), NotFoundText(), kCaption, MB_ICONERROR);
+  // One browser per question, freed with it.
+  TFolderBrowse browse(nullptr);
+  browse.Directory.clear();
+  browse.Title = BrowseTitle();
+  if (!browse.Execute(GetForegroundWindow())) return true;
+  const std::string& folder = browse.Directory;
+  bool endsInSeparator = !folder.empty() && folder.back() == '\\';
+  std::string chosen = folder + (endsInSeparator ? "ombrelo.exe" : "\\ombrelo.exe");
+  if (!FileExists(chosen)) {
+    MessageBoxA(GetForegroundWindow(), NotInFolderText(), kCaption, MB_ICONINFORMATION);
+    return false;
+  }
+  candidate = chosen;
+  return true;
+}
+
+// The executable's path as stored in "cmd" after locating it, kNoFile when
+// the program key cannot be opened, or empty when the user chose a folder
+// without the program (nothing is stored or started then).
+std::string LocateExecutable() {
+  std::string candidate = kNoFile;
+  RegKey key;
+  if (!key.Create(HKEY_CURRENT_USER, kProgramKey)) return candidate;
+  if (auto stored = key.ReadString("cmd")) candidate = *stored;
+  if (!FileExists(candidate)) candidate = GetExtensionDirectory() + "Ombrelo.exe";
+  if (!FileExists(candidate) && !AskForInstallationFolder(candidate)) return {};
+  key.WriteString("cmd", candidate);
+  return candidate;
+}
+
+std::string ArgumentText(const std::string& request, INT_PTR number, const std::string& argument) {
+  std::string text;
+  if (!request.empty()) text = std::to_string(static_cast<LONG>(number));
+  if (!argument.empty()) {
+    bool multi = WithState([](const SharedState& s) { return s.IsMultiSelection; });
+    text = (multi ? "MultiConv " : "Show ") + argument;
+  }
+  return text;
+}
+
+// Starts the program in its own folder and gives it a moment to come up.
+void StartProcess(const std::string& executable, const std::string& arguments) {
+  std::string commandLine = "\"" + executable + "\"  " + arguments;
+  std::vector<char> line(commandLine.begin(), commandLine.end());
+  line.push_back('\0');
+  std::string folder = executable.substr(0, executable.find_last_of('\\') + 1);
+
+  STARTUPINFOA startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOWNORMAL;
+  PROCESS_INFORMATION started{};
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS,
+                      nullptr, folder.empty() ? nullptr : folder.c_str(), &startup, &started))
+    return;
+  UniqueKernelHandle process(started.hProcess);
+  UniqueKernelHandle thread(started.hThread);
+  WaitForSingleObject(process.get(), 300);
+}
+
+}  // namespace
+
+int StartMainProgram(const std::string& request, INT_PTR number, const std::string& argument) {
+  std::string executable = LocateExecutable();
+  // The placeholder is never started: it would run whatever "-" the
+  // system's search finds.
+  if (executable.empty() || executable == kNoFile) return 1;
+  StartProcess(executable, ArgumentText(request, number, argument));
+  return 1;
+}
+
+INT_PTR EnsureMainProgramRunning() {
+  if (HWND window = FindMainProgramWindow()) return reinterpret_cast<INT_PTR>(window);
+  if (IsAutoStartEnabled()) return StartMainProgram("", 0, "");
+  int answer = ShowExtMsgBox(kCaption, LookupText("@idStartMainprog"), LookupText("@idAlwaysAutostart"),
+                             LookupText("@idYes"), LookupText("@idNo"));
+  if (answer == mrAbort) {
+    RegKey key;
+    if (key.Create(HKEY_CURRENT_USER, kProgramKey)) key.WriteDword("AutoStart", 1);
+  }
+  if (answer == mrAbort || answer == mrYes) return StartMainProgram("", 0, "");
+  return 1;
+}
+
+bool IsAutoStartEnabled() {
+  RegKey key;
+  if (!key.Open(HKEY_CURRENT_USER, kProgramKey)) return false;
+  auto value = key.ReadDword("AutoStart");
+  return value && *value == 1;
+}
+
+std::string GetExtensionDirectory() {
+  // Room for the longest path the system gives, so a deep folder is never cut short.
+  std::vector<char> buffer(32768);
+  DWORD n = GetModuleFileNameA(ThisModule(), buffer.data(), static_cast<DWORD>(buffer.size()));
+  std::string path(buffer.data(), n < buffer.size() ? n : 0);
+  return path.substr(0, path.find_last_of('\\') + 1);
+}
 
 }  // namespace ombrelo

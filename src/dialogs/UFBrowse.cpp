@@ -1,12 +1,38 @@
-// Placeholder until the folder browser is built: behaves as a cancel.
 #include "dialogs/UFBrowse.h"
+
+#include <objbase.h>
 
 namespace ombrelo {
 
 TFolderBrowse::TFolderBrowse(ui::TComponent* owner) : ui::TComponent(owner) {}
 
-bool TFolderBrowse::Execute(HWND) { return false; }
+bool TFolderBrowse::Execute(HWND owner) {
+  displayName_[0] = '\0';
+  info_ = {};
+  info_.hwndOwner = owner;
+  info_.pidlRoot = nullptr;  // the browser starts at the desktop
+  info_.pszDisplayName = displayName_;
+  info_.lpszTitle = Title.c_str();
+  info_.ulFlags = BIF_RETURNONLYFSDIRS;
+  info_.lpfn = &TFolderBrowse::BrowseCallback;
+  info_.lParam = reinterpret_cast<LPARAM>(this);
 
-int CALLBACK TFolderBrowse::BrowseCallback(HWND, UINT, LPARAM, LPARAM) { return 0; }
+  PIDLIST_ABSOLUTE list = SHBrowseForFolderA(&info_);
+  info_.lpszTitle = nullptr;  // Title may change between calls
+  if (!list) return false;    // cancelled: Directory stays as it was
+  const bool ok = SHGetPathFromIDListA(list, displayName_) != FALSE;
+  CoTaskMemFree(list);
+  displayName_[MAX_PATH] = '\0';
+  // Only a real path replaces Directory; a drive root keeps its backslash.
+  if (ok) Directory = displayName_;
+  return ok;
+}
+
+int CALLBACK TFolderBrowse::BrowseCallback(HWND window, UINT message, LPARAM, LPARAM data) {
+  auto* self = reinterpret_cast<TFolderBrowse*>(data);
+  if (message == BFFM_INITIALIZED && self && !self->Directory.empty())
+    SendMessageA(window, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(self->Directory.c_str()));
+  return 0;
+}
 
 }  // namespace ombrelo

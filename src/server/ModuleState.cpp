@@ -8,7 +8,7 @@ namespace ombrelo {
 namespace {
 SharedState g_state;
 ModuleGlobals g_globals;
-std::once_flag g_startOnce;
+INIT_ONCE g_startOnce = INIT_ONCE_STATIC_INIT;
 bool g_started = false;
 
 // Menu module start-up, in the designed order.
@@ -62,8 +62,8 @@ void StopMenuModule() {
 }  // namespace
 
 namespace detail {
-std::mutex& StateLock() {
-  static std::mutex lock;
+SrwLock& StateLock() {
+  static SrwLock lock;
   return lock;
 }
 SharedState& StateUnlocked() { return g_state; }
@@ -75,13 +75,20 @@ SharedState SnapshotState() {
 
 const ModuleGlobals& Globals() { return g_globals; }
 
-void EnsureModuleStarted() {
-  std::call_once(g_startOnce, [] {
+namespace {
+BOOL CALLBACK StartOnce(PINIT_ONCE, PVOID, PVOID*) {
+  try {
     InitSettingsFilePath();  // the settings module starts before the menu module
     StartMenuModule();
-    g_started = true;
-  });
+  } catch (...) {
+    // A failed start-up leaves the state as far as it got; callers cope with it.
+  }
+  g_started = true;
+  return TRUE;
 }
+}  // namespace
+
+void EnsureModuleStarted() { InitOnceExecuteOnce(&g_startOnce, StartOnce, nullptr, nullptr); }
 
 bool ModuleStarted() { return g_started; }
 

@@ -10,6 +10,8 @@
 #include <windows.h>
 
 #include <mutex>
+
+#include "common/Lock.h"
 #include <string>
 #include <vector>
 
@@ -41,7 +43,7 @@ struct ModuleGlobals {
 };
 
 namespace detail {
-std::mutex& StateLock();
+SrwLock& StateLock();
 SharedState& StateUnlocked();
 }  // namespace detail
 
@@ -49,7 +51,7 @@ SharedState& StateUnlocked();
 // dialogs, process starts or registry waits inside.
 template <class F>
 decltype(auto) WithState(F&& body) {
-  std::lock_guard<std::mutex> guard(detail::StateLock());
+  std::lock_guard<SrwLock> guard(detail::StateLock());
   return body(detail::StateUnlocked());
 }
 

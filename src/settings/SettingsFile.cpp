@@ -4,10 +4,12 @@
 
 #include <mutex>
 
+#include "common/Lock.h"
+
 namespace ombrelo {
 
 namespace {
-std::mutex g_pathLock;
+SrwLock g_pathLock;
 std::string g_settingsFilePath;  // SettingsFilePath
 }  // namespace
 
@@ -43,17 +45,17 @@ std::string GetSettingsFolder() {
 
 void InitSettingsFilePath() {
   std::string path = GetSettingsFolder() + "Ombrelo.ini";
-  std::lock_guard<std::mutex> guard(g_pathLock);
+  std::lock_guard<SrwLock> guard(g_pathLock);
   g_settingsFilePath = std::move(path);
 }
 
 void ClearSettingsFilePath() {
-  std::lock_guard<std::mutex> guard(g_pathLock);
+  std::lock_guard<SrwLock> guard(g_pathLock);
   g_settingsFilePath.clear();
 }
 
 std::string GetSettingsFilePath() {
-  std::lock_guard<std::mutex> guard(g_pathLock);
+  std::lock_guard<SrwLock> guard(g_pathLock);
   return g_settingsFilePath;
 }
 

@@ -72,6 +72,7 @@ bool TFont::SetProperty(std::string_view name, const PropValue& value) {
   else if (SameName(name, "Height") && value.kind == PropValue::Kind::Ordinal) Height = static_cast<int>(value.ord);
   else if (SameName(name, "Color") && value.kind == PropValue::Kind::Ordinal) Color = static_cast<COLORREF>(value.ord);
   else return false;
+  Changed();
   return true;
 }
 
@@ -81,15 +82,19 @@ TComponent::TComponent(TComponent* owner) : owner_(owner) {
 
 TComponent::~TComponent() {
   // Owned components go first, last made first.
+  DestroyComponents();
+  if (owner_) {
+    auto& list = owner_->components_;
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+  }
+}
+
+void TComponent::DestroyComponents() {
   while (!components_.empty()) {
     TComponent* child = components_.back();
     components_.pop_back();
     child->owner_ = nullptr;
     delete child;
-  }
-  if (owner_) {
-    auto& list = owner_->components_;
-    list.erase(std::remove(list.begin(), list.end(), this), list.end());
   }
 }
 

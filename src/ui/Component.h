@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -75,6 +76,13 @@ class TFont : public TPersistent {
   int CharSet = DEFAULT_CHARSET;
   int Height = -11;
   COLORREF Color = 0;
+
+  // Called after a property has been set by name, or by Changed(); the
+  // font's user (a form) re-creates its font handle.
+  std::function<void()> OnChange;
+  void Changed() {
+    if (OnChange) OnChange();
+  }
 };
 
 enum ComponentStateFlag : unsigned { csLoading = 1, csDesigning = 2 };
@@ -112,6 +120,9 @@ class TComponent : public TPersistent {
  protected:
   // Called once loading is complete.
   virtual void Loaded() {}
+  // Frees the owned components now, last made first (a form frees its
+  // controls before its window goes).
+  void DestroyComponents();
 
  private:
   TComponent* owner_;

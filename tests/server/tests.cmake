@@ -1,6 +1,12 @@
 ombrelo_test(module_life_tests SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ModuleLifeTest.cpp
   ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)
+# A minimal C++ DLL built with the same statically linked runtime: what one
+# load and unload costs before any code of ours runs.
+add_library(runtime_baseline SHARED ${CMAKE_CURRENT_LIST_DIR}/RuntimeBaseline.cpp)
+set_target_properties(runtime_baseline PROPERTIES PREFIX "")
+target_link_options(runtime_baseline PRIVATE -Wl,--kill-at)
+add_dependencies(module_life_tests runtime_baseline)
 
 # The DLL imports Windows system DLLs only (the runtime is linked statically).
 add_test(NAME dll_imports_system_only

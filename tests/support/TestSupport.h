@@ -47,9 +47,9 @@ void WriteFileBytes(const std::string& path, const std::string& bytes);
 // Counts the GDI objects of this process by probing handles (Wine's
 // GetGuiResources answers 0).
 int CountGdiObjects();
-// Kernel handles of this process.
+// Kernel handles of this process (counted by probing handle values).
 DWORD CountKernelHandles();
-// Private bytes of this process.
+// Committed private memory of this process.
 size_t PrivateBytes();
 
 }  // namespace testsupport

@@ -94,18 +94,30 @@ bool WritePreview(const std::string& picture, const std::string& bitmapPath, Pic
   info.previewWidth = std::max(1u, static_cast<UINT>(info.width * scale + 0.5));
   info.previewHeight = std::max(1u, static_cast<UINT>(info.height * scale + 0.5));
 
-  ComPtr<IWICBitmapScaler> scaler;
+  // Decoded pixels go to 32-bit BGRA first (every decoder's format can be
+  // converted to it), then are scaled, then laid on white as 24-bit rows.
   ComPtr<IWICFormatConverter> converter;
-  if (FAILED(factory->CreateBitmapScaler(&scaler)) ||
-      FAILED(scaler->Initialize(frame.Get(), info.previewWidth, info.previewHeight,
-                                WICBitmapInterpolationModeFant)) ||
-      FAILED(factory->CreateFormatConverter(&converter)) ||
-      FAILED(converter->Initialize(scaler.Get(), GUID_WICPixelFormat24bppBGR, WICBitmapDitherTypeNone, nullptr, 0.0,
-                                   WICBitmapPaletteTypeCustom)))
+  ComPtr<IWICBitmapScaler> scaler;
+  if (FAILED(factory->CreateFormatConverter(&converter)) ||
+      FAILED(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
+                                   WICBitmapPaletteTypeCustom)) ||
+      FAILED(factory->CreateBitmapScaler(&scaler)) ||
+      FAILED(scaler->Initialize(converter.Get(), info.previewWidth, info.previewHeight,
+                                WICBitmapInterpolationModeFant)))
     return false;
+  UINT sourceStride = info.previewWidth * 4;
+  std::vector<BYTE> bgra(static_cast<size_t>(sourceStride) * info.previewHeight);
+  if (FAILED(scaler->CopyPixels(nullptr, sourceStride, static_cast<UINT>(bgra.size()), bgra.data()))) return false;
   UINT stride = (info.previewWidth * 3 + 3) & ~3u;
   std::vector<BYTE> pixels(static_cast<size_t>(stride) * info.previewHeight);
-  if (FAILED(converter->CopyPixels(nullptr, stride, static_cast<UINT>(pixels.size()), pixels.data()))) return false;
+  for (UINT y = 0; y < info.previewHeight; ++y) {
+    const BYTE* from = bgra.data() + static_cast<size_t>(y) * sourceStride;
+    BYTE* to = pixels.data() + static_cast<size_t>(y) * stride;
+    for (UINT x = 0; x < info.previewWidth; ++x, from += 4, to += 3) {
+      UINT alpha = from[3];
+      for (int c = 0; c < 3; ++c) to[c] = static_cast<BYTE>((from[c] * alpha + 255 * (255 - alpha)) / 255);
+    }
+  }
   return WriteBitmapFile(bitmapPath, info.previewWidth, info.previewHeight, pixels, stride);
 }
 

@@ -193,11 +193,11 @@ int Run(HINSTANCE instance, int show) {
   g_journal = &journal;
   char cwd[MAX_PATH + 1] = {};
   GetCurrentDirectoryA(sizeof(cwd), cwd);
+  // One command window at a time: a second start is recorded and ends.
+  bool alreadyRunning = FindWindowA(kWindowClass, nullptr) != nullptr;
   std::string commandLine = GetCommandLineA();
   journal.Write("start", 0, commandLine, std::string("cwd=") + cwd);
-
-  // One command window at a time: a second start is recorded and ends.
-  if (FindWindowA(kWindowClass, nullptr)) return 0;
+  if (alreadyRunning) return 0;
 
   WNDCLASSA windowClass{};
   windowClass.lpfnWndProc = WindowProc;
