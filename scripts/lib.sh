@@ -26,13 +26,16 @@ ombrelo_install() {
 }
 
 # ombrelo_build ARCH (i686 or x86_64): configures and builds into build/ARCH.
+# The 64-bit build uses the 32-bit stand-in main program, so build i686 first.
 ombrelo_build() {
   local arch=$1
   local dir="$ROOT/build/$arch"
   if [ ! -f "$dir/build.ninja" ]; then
+    local extra=()
+    [ "$arch" = x86_64 ] && extra+=(-DOMBRELO_STANDIN32="$ROOT/build/i686/bin/standin/Ombrelo.exe")
     cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-$arch-mingw.cmake" \
-      -DOMBRELO_WINEPREFIX="$ROOT/build/wineprefix" >/dev/null
+      -DOMBRELO_WINEPREFIX="$ROOT/build/wineprefix" "${extra[@]}" >/dev/null
   fi
   cmake --build "$dir"
 }

@@ -8,7 +8,7 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$(dirname "$prefix")"
 exec 9>"$prefix.lock"
 flock 9
-if [ -f "$prefix/.ombrelo-ready" ]; then exit 0; fi
+if [ -f "$prefix/.ombrelo-ready-2" ]; then exit 0; fi
 wineboot -i </dev/null >/dev/null 2>&1 || true
 reg_file=$(mktemp --suffix=.reg)
 cat >"$reg_file" <<'REG'
@@ -24,8 +24,12 @@ REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\WineDbg]
 "ShowCrashDialog"=dword:00000000
+
+; No window manager runs in the virtual display: Wine need not wait for one.
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"Managed"="N"
 REG
 wine regedit /S "$(winepath -w "$reg_file" 2>/dev/null)" >/dev/null 2>&1
 rm -f "$reg_file"
 wineserver -w || true
-touch "$prefix/.ombrelo-ready"
+touch "$prefix/.ombrelo-ready-2"

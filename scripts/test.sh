@@ -1,8 +1,16 @@
 #!/usr/bin/env bash
-# Builds the extension and its tests and runs them under Wine in a virtual
-# X display. Installs what is missing first. Exits non-zero on any failure.
-# Extra arguments go to ctest (for example -R lang).
+# Builds the extension and its tests, 32-bit and 64-bit, and runs them under
+# Wine in a virtual X display (one 64-bit prefix runs both). Installs what is
+# missing first. Exits non-zero on any failure.
+# OMBRELO_ARCHS chooses the builds (default "i686 x86_64"); extra arguments
+# go to ctest (for example -R lang).
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 ombrelo_install
-ombrelo_build i686
-ombrelo_in_display ctest --test-dir "$ROOT/build/i686" --output-on-failure "$@"
+archs=${OMBRELO_ARCHS:-i686 x86_64}
+for arch in $archs; do ombrelo_build "$arch"; done
+status=0
+for arch in $archs; do
+  echo "== $arch"
+  ombrelo_in_display ctest --test-dir "$ROOT/build/$arch" --output-on-failure "$@" || status=1
+done
+exit $status

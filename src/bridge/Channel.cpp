@@ -20,8 +20,11 @@ const VerbCode kVerbCodes[] = {
     {"order", -12600},   {"drucken", -12700}, {"wallpaper", -12800}, {"CStatus", -12900},
 };
 
-// The 32-bit code as dwData: sign-extended where dwData is wider.
-ULONG_PTR CodeData(LONG code) { return static_cast<ULONG_PTR>(static_cast<LONG_PTR>(code)); }
+// The 32-bit code as dwData. Where dwData is wider (a 64-bit extension) the
+// upper half stays zero: the main program is a 32-bit program and receives
+// the low 32 bits, and a value with a non-zero upper half does not survive
+// the trip to a 32-bit process everywhere (Wine delivers 0 instead).
+ULONG_PTR CodeData(LONG code) { return static_cast<ULONG_PTR>(static_cast<ULONG>(code)); }
 
 }  // namespace
 

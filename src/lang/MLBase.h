@@ -3,6 +3,7 @@
 // table `Words` (key, text for language 0, text for language 1, ... per
 // entry) and looks texts up by key in the active language.
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,12 @@ using TStrings = std::vector<std::string>;
 // Module-wide settings shared by every word-table component of the module.
 extern unsigned char InitialLanguage;   // language every component switches to once loaded
 extern std::string StringDllFileName;   // string DLL whose table replaces the words once loaded
+
+// Raised when a string DLL cannot be loaded; the message names the file.
+class EStringDllError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
 
 class TBaseMultiLang : public ui::TComponent {
  public:
@@ -71,8 +78,28 @@ class TBaseMultiLang : public ui::TComponent {
   // entry's key on entry and must designate the next string to examine on return.
   virtual void TranslateComponent(ui::TComponent* component, int& position) = 0;
 
+  // Replaces the words with the one-language table of the block of the
+  // string DLL that names the owner's class ("%") or the owner ("$").
+  // Raises EStringDllError when the library cannot be loaded; a DLL without
+  // a matching block leaves everything as it was.
+  void LoadStringDll(const std::string& fileName);
+
  protected:
   void Loaded() override;
+
+  // Position keeping for the switch (and for hooks that move components):
+  // the prefix of an object's entry in Positions, and saving and restoring
+  // the object's Left, Top, Width and Height for the active language.
+  static std::string PositionPrefix(const ui::TComponent& component);
+  void SavePosition(ui::TPersistent& object, const std::string& prefix);
+  void RestorePosition(ui::TPersistent& object, const std::string& prefix);
+
+ private:
+  void SaveFont();
+  void RestoreFont();
+  void SavePositions();
+  void TranslateWords();
+  int FindPosition(const std::string& prefix) const;
 
   unsigned char defaultLanguage_ = 0;
   bool defaultEnabled_ = false;

@@ -1,8 +1,278 @@
-// QueryContextMenu: not built yet; the handler adds nothing.
+// QueryContextMenu: the handler's items for a single picture, a single text
+// file or a multiple selection, the preview request to the main program and
+// the preview picture as an owner-drawn item.
+#include "menu/MenuBuild.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "bridge/Channel.h"
+#include "lang/DMSStrings.h"
+#include "menu/CommandIds.h"
 #include "menu/FolContMenu.h"
+#include "menu/OwnerDraw.h"
+#include "server/ModuleState.h"
+#include "settings/OpenWith.h"
+#include "settings/Registry.h"
 
 namespace ombrelo {
 
-HRESULT TFolContMenu::BuildMenu(HMENU, UINT, UINT, UINT, UINT) { return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0); }
+namespace {
+
+HRESULT Count(UINT count) { return MAKE_HRESULT(SEVERITY_SUCCESS, 0, count); }
+
+// Whether identifiers first .. first + count - 1 all lie within idCmdLast.
+bool HasRoom(UINT first, UINT last, UINT count) {
+  return count == 0 || (last >= first && uint64_t{last} - first + 1 >= count);
+}
+
+bool InsertItem(HMENU menu, UINT position, UINT mask, UINT type, UINT state, UINT id, const std::string& caption,
+                HMENU submenu = nullptr) {
+  MENUITEMINFOA item{};
+  item.cbSize = sizeof(item);  // 44 bytes on 32 bits
+  item.fMask = mask;
+  item.fType = type;
+  item.fState = state;
+  item.wID = id;
+  item.hSubMenu = submenu;
+  if (type == MFT_STRING) {
+    item.dwTypeData = const_cast<char*>(caption.c_str());
+    item.cch = static_cast<UINT>(caption.size());
+  }
+  return InsertMenuItemA(menu, position, TRUE, &item) != FALSE;
+}
+
+UINT End(HMENU menu) {
+  int count = GetMenuItemCount(menu);
+  return count < 0 ? 0 : static_cast<UINT>(count);
+}
+
+bool Append(HMENU menu, UINT id, const std::string& caption, UINT state = 0) {
+  return InsertItem(menu, End(menu), kOrdinaryItemMask, MFT_STRING, state, id, caption);
+}
+
+bool AppendSeparator(HMENU menu, UINT id) {
+  return InsertItem(menu, End(menu), kOrdinaryItemMask, MFT_SEPARATOR, 0, id, std::string());
+}
+
+// Turns the placeholder item at position into a popup of submenu; the menu
+// owns the submenu from then on. A submenu that could not be attached is
+// destroyed by its owner.
+void AttachPopup(HMENU menu, UINT position, UniqueMenu& submenu, const std::string& caption) {
+  if (submenu && ModifyMenuA(menu, position, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(submenu.get()),
+                             caption.c_str()))
+    submenu.release();
+}
+
+bool FileExists(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+bool ReadMainMenuSetting(bool isTextFile) {
+  RegKey key;
+  if (!key.Open(HKEY_CURRENT_USER, isTextFile ? kTxtKey : kProgramKey)) return true;
+  if (!key.ValueExists("Mainmenu")) return true;
+  std::optional<std::string> value = key.ReadString("Mainmenu");
+  return !value || *value == "true";
+}
+
+PreviewItemText GetPreviewItemText() {
+  if (!FindMainProgramWindow()) return {LookupText("@idEnablePreview"), MFS_DEFAULT};
+  if (IsPreviewDisabled()) return {LookupText("@idPreviewIsDisabled"), MFS_DEFAULT};
+  return {LookupText("@idUnkownFormat"), MFS_GRAYED};
+}
+
+UINT BuildOpenWithMenu(HMENU submenu, UINT first, const std::vector<std::string>& captions, bool withIcons) {
+  if (!captions.empty()) {
+    const std::vector<std::string> commands = WithState([](SharedState& s) { return s.OpenWithCommands; });
+    const size_t shown = std::min<size_t>(captions.size(), kMaxOpenWithItems);
+    for (size_t i = 0; i < shown; ++i) {
+      const UINT id = first - CmdOpenWithEntry + OpenWithEntryOffset(static_cast<UINT>(i));
+      if (withIcons) InsertIconMenuItem(i < commands.size() ? commands[i] : std::string(), captions[i], id, submenu);
+      else Append(submenu, id, captions[i]);
+    }
+  }
+  // Commands and help texts index these lists by entry; fillers have no item.
+  WithState([](SharedState& s) {
+    while (s.OpenWithCommands.size() < kMinOpenWithEntries) s.OpenWithCommands.push_back("Dummy");
+    while (s.OpenWithParams.size() < kMinOpenWithEntries) s.OpenWithParams.push_back("Dummy");
+  });
+  return std::max<UINT>(static_cast<UINT>(captions.size()), kMinOpenWithEntries);
+}
+
+UINT HighestSingleSelectionOffset(UINT openWithCount, bool isTextFile, bool inBosaDialog) {
+  if (isTextFile) return CmdTrailingSeparator;
+  const UINT shift = ShiftAfterOpenWith(std::max(openWithCount, kMinOpenWithEntries));
+  // Without the miscellaneous submenu the trailing separator is the last item.
+  return shift + (inBosaDialog ? CmdTrailingSeparator : CmdWallpaperScaled);
+}
+
+UINT SingleSelectionCount(UINT highestOffset) { return std::max(kSingleSelectionCount, highestOffset + 1); }
+
+HRESULT TFolContMenu::BuildMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UINT idCmdLast, UINT) {
+  const UINT F = idCmdFirst;
+  // A new menu replaces the preview of this object's previous one.
+  PreviewBitmap.reset();
+  PreviewWidth = 0;
+  PreviewHeight = 0;
+
+  const SharedState state = SnapshotState();
+  if (state.SelectedFiles.empty()) return Count(0);  // no successful Initialize
+
+  if (state.IsMultiSelection) {
+    if (!HasRoom(F, idCmdLast, 1)) return Count(0);
+    if (!InsertItem(hmenu, indexMenu, kOrdinaryItemMask, MFT_STRING, 0, F + CmdConvertSelection,
+                    LookupText("@idConvert")))
+      MessageBeep(0);
+    return Count(1);
+  }
+
+  const bool text = state.IsTextFile;
+  // The convert, print-preview and miscellaneous items: pictures outside "bosa_" dialogs.
+  const bool full = !text && !state.InBosaDialog;
+  const UINT pictureState = state.PictureItemState;
+
+  std::vector<std::string> captions;
+  if (!text) {
+    // A repeated QueryContextMenu starts the lists afresh, so they always
+    // match the entries of this menu.
+    WithState([](SharedState& s) {
+      s.OpenWithCommands.clear();
+      s.OpenWithParams.clear();
+    });
+    ReadOpenWithEntries(captions);
+  }
+  const UINT entries = static_cast<UINT>(std::min<size_t>(captions.size(), kMaxOpenWithCount));
+  const UINT highest = HighestSingleSelectionOffset(entries, text, state.InBosaDialog);
+  const UINT count = SingleSelectionCount(highest);
+  // Identifiers beyond idCmdLast belong to the shell or another handler.
+  if (!HasRoom(F, idCmdLast, count)) {
+    HighestOffsetUsed = 0;
+    return Count(0);
+  }
+
+  UniqueMenu main(CreatePopupMenu());
+  if (!main) {
+    MessageBeep(0);
+    return Count(0);
+  }
+  const HMENU mainMenu = main.get();
+  PreviewCommandId = F + CmdPreview;
+  HighestOffsetUsed = highest;
+  const PreviewItemText preview = GetPreviewItemText();
+
+  Append(mainMenu, F + 0, LookupText(text ? "@idPrintTxt" : "@idOeffnenMit"));
+  Append(mainMenu, F + 1, LookupText(text ? "@idWordpadTxt" : "@idDirectConvert"));
+  AppendSeparator(mainMenu, F + CmdSeparator);
+  if (!ReadMainMenuSetting(text))
+    InsertItem(mainMenu, End(mainMenu), kPreviewItemMask, MFT_STRING, preview.State, F + CmdPreview, preview.Caption);
+  Append(mainMenu, F + 4, LookupText(text ? "@idCopyText" : "@idSizeTemplate"), text ? 0 : pictureState);
+  Append(mainMenu, F + 5, LookupText(text ? "@idCopyTextName" : "@idColorsTemplate"), text ? 0 : pictureState);
+  Append(mainMenu, F + 6, LookupText(text ? "@idOmbreloOptions" : "@idFormatTemplate"), text ? 0 : pictureState);
+  if (full) {
+    AppendSeparator(mainMenu, F + CmdSeparator);
+    Append(mainMenu, F + CmdConvert, LookupText("@idConvert"), pictureState);
+    Append(mainMenu, F + CmdPrintPreview, LookupText("@idPrintPreview"), pictureState);
+    Append(mainMenu, F + CmdMiscPopup, "other");
+  }
+
+  UINT shift = 0;
+  if (!text) {
+    UniqueMenu convert(CreatePopupMenu());
+    if (convert) {
+      Append(convert.get(), F + CmdConvertJpg, "&JPG\t( JPEG Format )", pictureState);
+      Append(convert.get(), F + CmdConvertBmp, "&BMP\t( Windows Bitmap )", pictureState);
+      Append(convert.get(), F + CmdConvertPng, "P&NG\t( Portable Network Graphic )", pictureState);
+      Append(convert.get(), F + CmdConvertTif, "&TIF\t( TIFF Format )", pictureState);
+      Append(convert.get(), F + CmdConvertPcx, "&PCX\t( ZSoft PC Paintbrush )", pictureState);
+    }
+    AttachPopup(mainMenu, 1, convert, LookupText("@idDirectConvert"));
+
+    UniqueMenu openWith(CreatePopupMenu());
+    CmdFirst = F;
+    FirstOpenWithId = F + CmdOpenWithEntry;
+    const UINT n = openWith ? BuildOpenWithMenu(openWith.get(), FirstOpenWithId, captions, state.DisplaySymEnabled)
+                            : std::max(entries, kMinOpenWithEntries);
+    LastOpenWithId = F + OpenWithEntryOffset(n - 1);
+    if (openWith) {
+      AppendSeparator(openWith.get(), F + CmdOpenWithSeparator);
+      Append(openWith.get(), F + CmdSettings, LookupText("@idSettings"));
+    }
+    AttachPopup(mainMenu, 0, openWith, LookupText("@idOeffnenMit"));
+    shift = ShiftAfterOpenWith(n);
+  }
+
+  if (full) {
+    const UINT S = shift;
+    UniqueMenu misc(CreatePopupMenu());
+    if (misc) {
+      Append(misc.get(), F + S + CmdCopyImage, LookupText("@idCopyImage"), pictureState);
+      Append(misc.get(), F + S + CmdCopyImageName, LookupText("@idCopyImageName"));
+      Append(misc.get(), F + S + CmdWallpaperPopup, LookupText("@id_wallpaper"), pictureState);
+      AppendSeparator(misc.get(), F + S + CmdMiscSeparator);
+      Append(misc.get(), F + S + CmdOptions, LookupText("@idOmbreloOptions"));
+      UniqueMenu wallpaper(CreatePopupMenu());
+      if (wallpaper) {
+        Append(wallpaper.get(), F + S + CmdWallpaperCentered, LookupText("@idCentered"), pictureState);
+        Append(wallpaper.get(), F + S + CmdWallpaperTiled, LookupText("@idTiled"), pictureState);
+        Append(wallpaper.get(), F + S + CmdWallpaperScaled, LookupText("@idScaled"), pictureState);
+      }
+      AttachPopup(misc.get(), 2, wallpaper, LookupText("@idWallpaper"));
+    }
+    // The placeholder "other" stands at 9 when the preview item went into
+    // the shell's menu and at 10 when it is in the submenu.
+    const UINT position = ReadMainMenuSetting(text) ? 9 : 10;
+    if (GetMenuItemID(mainMenu, static_cast<int>(position)) == F + CmdMiscPopup)
+      AttachPopup(mainMenu, position, misc, LookupText("@idMisc"));
+  }
+
+  InsertItem(hmenu, indexMenu, kOrdinaryItemMask, MFT_SEPARATOR, 0, F + shift + CmdTopLevel, std::string());
+  if (InsertItem(hmenu, indexMenu + 1, kTopLevelItemMask, MFT_STRING, 0, F + shift + CmdTopLevel, "&Ombrelo",
+                 mainMenu))
+    main.release();  // the shell's menu owns it now
+  else
+    MessageBeep(0);
+
+  // The main program prepares the preview and may fill in the information
+  // lines of the menu it receives while it handles each request.
+  const std::string& path = state.SelectedFiles[0];
+  HMENU previewMenu = mainMenu;
+  if (ReadMainMenuSetting(text)) {
+    InsertItem(hmenu, indexMenu + 2, kPreviewItemMask, MFT_STRING, preview.State, F + CmdPreview, preview.Caption);
+    previewMenu = hmenu;
+    RequestPreview("_" + path, hmenu);
+    InsertItem(hmenu, indexMenu + 3, kOrdinaryItemMask, MFT_SEPARATOR, 0, F + shift + CmdTrailingSeparator,
+               std::string());
+    RequestPreview("+" + path, mainMenu);
+  } else {
+    InsertItem(hmenu, indexMenu + 2, kOrdinaryItemMask, MFT_SEPARATOR, 0, F + shift + CmdTrailingSeparator,
+               std::string());
+    RequestPreview(path, mainMenu);
+  }
+
+  // The preview picture, on NT only and only while the main program runs
+  // with its preview enabled; otherwise the item keeps the caption that says
+  // how to get a preview.
+  if (Globals().IsWindowsNT && FindMainProgramWindow() && !IsPreviewDisabled()) {
+    UniqueBitmap bitmap;
+    if (FileExists(state.PreviewBitmapPath)) bitmap = LoadBitmapFile(state.PreviewBitmapPath);
+    BITMAP size{};
+    if (bitmap && GetObjectA(bitmap.get(), sizeof(size), &size)) {
+      PreviewWidth = size.bmWidth;
+      PreviewHeight = size.bmHeight;
+      ModifyMenuA(previewMenu, F + CmdPreview, MF_BYCOMMAND | MF_OWNERDRAW, F + CmdPreview,
+                  reinterpret_cast<LPCSTR>(bitmap.get()));
+      PreviewBitmap = std::move(bitmap);
+    } else {
+      // No picture, or none that can be read: the format is not known.
+      ModifyMenuA(previewMenu, F + CmdPreview, MF_BYCOMMAND | MF_STRING | MF_GRAYED | MF_DISABLED, F + CmdPreview,
+                  LookupText("@idUnkownFormat").c_str());
+    }
+  }
+  return Count(count);
+}
 
 }  // namespace ombrelo

@@ -196,3 +196,24 @@ TEST(ExtMsgBox, TheDllShipsTheSymbolAsA32By32SixteenColourIcon) {
   if (icon) DestroyIcon(icon);
   FreeLibrary(dll);
 }
+
+TEST(ExtMsgBox, FormFreesItsWindowFontsAndIcon) {
+  HFONT designed = nullptr, replaced = nullptr;
+  HICON icon = nullptr;
+  HWND window = nullptr;
+  {
+    TFExtMsgBox form(nullptr);
+    designed = form.FontHandle();
+    form.Font().SetString("Name", "Arial");  // a new font handle; the old one goes
+    replaced = form.FontHandle();
+    EXPECT_NE(designed, replaced);
+    EXPECT_EQ(0u, GetObjectType(designed));
+    icon = form.Image1->Icon();
+    window = form.Handle();
+    EXPECT_NE(nullptr, icon);
+  }
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_EQ(0u, GetObjectType(replaced));
+  ICONINFO info{};
+  EXPECT_FALSE(GetIconInfo(icon, &info));
+}

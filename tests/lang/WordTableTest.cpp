@@ -6,6 +6,7 @@
 
 #include "lang/DMSStrings.h"
 #include "support/TestSupport.h"
+#include "support/Windows.h"
 
 using namespace ombrelo;
 
@@ -97,7 +98,9 @@ TEST(WordLookup, LanguageOutOfRangeUsesTheActiveLanguage) {
   c.ml.SetActiveLanguage(1);
   EXPECT_EQ("&Yes", c.ml.GetWordIn("@idYes", 5));
   EXPECT_EQ("&Yes", c.ml.GetWordIn("@idYes", 255));
-  c.ml.SetActiveLanguage(7);  // refused: stays English
+  testsupport::WindowWatcher refusal("#32770", "Information", testsupport::PressDialogButton(IDCANCEL));
+  c.ml.SetActiveLanguage(7);  // refused with a message: stays English
+  EXPECT_TRUE(refusal.Join());
   EXPECT_EQ(1, c.ml.ActiveLanguage());
 }
 

@@ -10,7 +10,7 @@ using CanUnloadFn = HRESULT(WINAPI*)();
 void LoadStartAndFree(const std::string& path) {
   HMODULE dll = LoadLibraryA(path.c_str());
   ASSERT_NE(nullptr, dll) << path;
-  auto canUnload = reinterpret_cast<CanUnloadFn>(GetProcAddress(dll, "DllCanUnloadNow"));
+  auto canUnload = reinterpret_cast<CanUnloadFn>(reinterpret_cast<void (*)()>(GetProcAddress(dll, "DllCanUnloadNow")));
   ASSERT_NE(nullptr, canUnload);
   EXPECT_EQ(S_OK, canUnload());  // runs start-up; nothing is alive yet
   ASSERT_TRUE(FreeLibrary(dll));

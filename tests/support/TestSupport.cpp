@@ -133,10 +133,7 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-int CountGdiObjects() {
-  // Probing is done by the resource helpers of the leak tests; -1 means unknown.
-  return -1;
-}
+// CountGdiObjects lives in GdiCount.cpp with the other GUI resource counts.
 
 DWORD CountKernelHandles() {
   // Wine's process handle count answers 0, so the handle values are probed:

@@ -1,0 +1,71 @@
+#pragma once
+// The open-with entries of the settings file: section "OpenWith" with
+// "Count" and, per entry i, "Desc"i (caption), "Cmd"i (program) and
+// "Params"i (argument template).
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace ombrelo {
+
+inline constexpr char kOpenWithSection[] = "OpenWith";
+// The argument template of an entry without its own "Params" key.
+inline constexpr char kDefaultOpenWithParams[] = "\"{Dateiname}\"";
+// Counts beyond this are read as this many entries: no menu can hold more
+// identifiers, and reading billions of empty entries would hang the shell.
+inline constexpr int kMaxOpenWithCount = 0x8000;
+
+struct OpenWithEntries {
+  std::vector<std::string> Captions;
+  std::vector<std::string> Commands;
+  std::vector<std::string> Params;
+};
+
+// Reads every entry of the given settings file. A missing file, section or
+// "Count" gives no entries. The section is read in one call and resolved
+// key by key as the profile API resolves single values.
+OpenWithEntries ReadOpenWithFile(const std::string& path);
+// The same entries read value by value through the profile API.
+OpenWithEntries ReadOpenWithFileByValue(const std::string& path);
+
+// Appends the entries of the user's settings file to captions and to the
+// module-wide OpenWithCommands and OpenWithParams; true when captions holds
+// at least one entry afterwards. Shows the internal-error box when the
+// module-wide lists do not exist (start-up failed).
+bool ReadOpenWithEntries(std::vector<std::string>& captions);
+
+// Profile reading rules, shared with other readers of the settings file.
+// A string value as GetPrivateProfileStringA gives it in 1024 characters.
+std::string ReadProfileString(const std::string& path, const char* section, const char* key);
+// An integer value: "0x"/"0X" and more starts hexadecimal, anything else is
+// decimal; a text that is not a number gives def.
+int ReadProfileInteger(const std::string& path, const char* section, const char* key, int def);
+// Parses an integer by the rules above; false when text is not a number.
+bool ParseProfileInteger(const std::string& text, int* value);
+// The key names of a section, as the profile API lists them.
+std::vector<std::string> ReadProfileKeyNames(const std::string& path, const char* section);
+
+// A value of a section listing as GetPrivateProfileStringA gives it in 1024
+// characters: one pair of enclosing quotes removed, cut to 1023 characters.
+std::string ResolveProfileValue(const std::string& raw);
+
+// One section of a profile file, read whole with GetPrivateProfileSectionA
+// together with its key listing. Each key resolves as GetPrivateProfileStringA
+// would resolve it: the first entry of that name (without regard to case),
+// quotes and length as above, empty for a missing key or one without "=".
+class ProfileSection {
+ public:
+  // nullopt when the section is too large to be read whole.
+  static std::optional<ProfileSection> Read(const std::string& path, const char* section);
+  // Whether the key listing names the key.
+  bool HasKey(const std::string& key) const;
+  std::string Value(const std::string& key) const;
+
+ private:
+  std::unordered_map<std::string, std::string> values_;  // by case-folded name
+  std::unordered_set<std::string> names_;
+};
+
+}  // namespace ombrelo
