@@ -6,6 +6,7 @@
 #include <wincodec.h>
 #include <wrl/client.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -97,6 +98,27 @@ void EndReportedProcess(const std::string& output) {
     TerminateProcess(process, 0);
     CloseHandle(process);
   }
+}
+
+// The pixels of a PNG file as 32-bit BGRA, empty when it cannot be read.
+std::vector<BYTE> ReadPngPixels(const std::string& path) {
+  using Microsoft::WRL::ComPtr;
+  ComPtr<IWICImagingFactory> factory;
+  ComPtr<IWICBitmapDecoder> decoder;
+  ComPtr<IWICBitmapFrameDecode> frame;
+  ComPtr<IWICFormatConverter> converter;
+  UINT width = 0, height = 0;
+  if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory))) ||
+      FAILED(factory->CreateDecoderFromFilename(Widen(path).c_str(), nullptr, GENERIC_READ,
+                                                WICDecodeMetadataCacheOnDemand, &decoder)) ||
+      FAILED(decoder->GetFrame(0, &frame)) || FAILED(factory->CreateFormatConverter(&converter)) ||
+      FAILED(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone, nullptr, 0,
+                                   WICBitmapPaletteTypeCustom)) ||
+      FAILED(converter->GetSize(&width, &height)))
+    return {};
+  std::vector<BYTE> pixels(size_t(width) * height * 4);
+  if (FAILED(converter->CopyPixels(nullptr, width * 4, static_cast<UINT>(pixels.size()), pixels.data()))) return {};
+  return pixels;
 }
 
 }  // namespace
@@ -227,23 +249,8 @@ TEST(Host, ScreenshotShowsTheOpenSubmenuWithItsOwnerDrawnItem) {
   ASSERT_EQ(0u, run.exitCode) << run.out << run.err;
   EXPECT_NE(std::string::npos, run.out.find("(opened \"&Sample\")")) << run.out;
 
-  using Microsoft::WRL::ComPtr;
-  ComPtr<IWICImagingFactory> factory;
-  ASSERT_EQ(S_OK, CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory)));
-  ComPtr<IWICBitmapDecoder> decoder;
-  ASSERT_EQ(S_OK, factory->CreateDecoderFromFilename(Widen(png).c_str(), nullptr, GENERIC_READ,
-                                                     WICDecodeMetadataCacheOnDemand, &decoder));
-  ComPtr<IWICBitmapFrameDecode> frame;
-  ASSERT_EQ(S_OK, decoder->GetFrame(0, &frame));
-  ComPtr<IWICFormatConverter> converter;
-  ASSERT_EQ(S_OK, factory->CreateFormatConverter(&converter));
-  ASSERT_EQ(S_OK, converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone, nullptr,
-                                        0, WICBitmapPaletteTypeCustom));
-  UINT width = 0, height = 0;
-  converter->GetSize(&width, &height);
-  ASSERT_GT(width, 0u);
-  std::vector<BYTE> pixels(size_t(width) * height * 4);
-  ASSERT_EQ(S_OK, converter->CopyPixels(nullptr, width * 4, static_cast<UINT>(pixels.size()), pixels.data()));
+  std::vector<BYTE> pixels = ReadPngPixels(png);
+  ASSERT_FALSE(pixels.empty());
   // The red box is drawn only when the submenu is open and the host forwarded WM_DRAWITEM.
   int red = 0, transparent = 0;
   for (size_t i = 0; i < pixels.size(); i += 4) {
@@ -251,6 +258,56 @@ TEST(Host, ScreenshotShowsTheOpenSubmenuWithItsOwnerDrawnItem) {
     if (pixels[i + 3] == 0) ++transparent;
   }
   EXPECT_GE(red, 40 * 20) << "the owner-drawn item is not in the picture";
-  // The corner below the short top menu, beside the taller submenu, is outside every menu.
+  // Beside the top menu, above and below the submenu, lies screen outside every menu.
   EXPECT_GT(transparent, 0);
+}
+
+namespace {
+// The stand-in main program, started for one test and ended by its process id.
+class RunningStandin {
+ public:
+  RunningStandin() {
+    std::string line = "\"" + ExeDir() + "standin\\Ombrelo.exe\"";
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &process_))
+      CloseHandle(process_.hThread);
+  }
+  ~RunningStandin() {
+    if (!process_.hProcess) return;
+    TerminateProcess(process_.hProcess, 0);
+    WaitForSingleObject(process_.hProcess, 5000);
+    CloseHandle(process_.hProcess);
+  }
+  bool WindowAppeared() const {
+    return process_.hProcess && testsupport::WaitUntil(
+                                    [] { return FindWindowA("TF_97F624E067B811D292EE000021474C15", nullptr) != nullptr; },
+                                    std::chrono::seconds(10));
+  }
+
+ private:
+  PROCESS_INFORMATION process_{};
+};
+}  // namespace
+
+TEST(HostWithTheExtension, ScreenshotShowsThePreviewTheMainProgramDrew) {
+  testsupport::ResetProgramKey();
+  testsupport::SetProgramDword(nullptr, "Language", 1);
+  RunningStandin standin;
+  ASSERT_TRUE(standin.WindowAppeared());
+  TempDir dir;
+  std::string png = dir.path() + "menu.png";
+  HostRun run = RunHost({"--dll", testsupport::DllPath(), ExeDir() + "host_samples\\beach.jpg", "--screenshot", png});
+  testsupport::ResetProgramKey();
+  ASSERT_EQ(0u, run.exitCode) << run.out << run.err;
+  EXPECT_NE(std::string::npos, run.out.find("    +3  (owner-drawn)  [owner-drawn 160x120]")) << run.out;
+  EXPECT_NE(std::string::npos, run.out.find("(opened \"&Ombrelo\"); forwarded to the handler: 2 WM_INITMENUPOPUP, 1 "
+                                            "WM_MEASUREITEM, 1 WM_DRAWITEM"))
+      << run.out;
+  // The sun of the sample picture (#FFD23F) is in the screenshot: the preview was drawn.
+  std::vector<BYTE> pixels = ReadPngPixels(png);
+  int sun = 0;
+  for (size_t i = 0; i + 3 < pixels.size(); i += 4)
+    if (std::abs(pixels[i + 2] - 255) < 24 && std::abs(pixels[i + 1] - 210) < 24 && std::abs(pixels[i] - 63) < 32) ++sun;
+  EXPECT_GT(sun, 100) << "the preview picture is not in the screenshot";
 }

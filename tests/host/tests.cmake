@@ -10,3 +10,5 @@ ombrelo_test(host_tests SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/HostTest.cpp
   ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)
 add_dependencies(host_tests shellmenu-host host_sample_handler host_idle)
+# The demo's sample picture, for the right-click with the real extension.
+configure_file(${CMAKE_SOURCE_DIR}/samples/beach.jpg ${CMAKE_BINARY_DIR}/bin/host_samples/beach.jpg COPYONLY)
