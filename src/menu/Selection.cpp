@@ -2,14 +2,13 @@
 // state and decides whether the handler adds a menu for it.
 #include "menu/Selection.h"
 
-#include <shellapi.h>
-
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "bridge/CopyData.h"
 #include "menu/Classify.h"
+#include "menu/DropList.h"
 #include "menu/FolContMenu.h"
 #include "server/ModuleState.h"
 #include "settings/Registry.h"
@@ -49,14 +48,6 @@ class HeldMedium {
   bool filled_ = false;
 };
 
-// File i of the drop list, read with the length the list reports.
-std::string DroppedFile(HDROP drop, UINT i) {
-  UINT length = DragQueryFileA(drop, i, nullptr, 0);
-  std::string path(static_cast<size_t>(length) + 1, '\0');
-  UINT got = DragQueryFileA(drop, i, path.data(), length + 1);
-  path.resize(got <= length ? got : length);
-  return path;
-}
 }  // namespace
 
 bool IsBosaWindow(HWND window) {
@@ -89,14 +80,15 @@ HRESULT TFolContMenu::InitializeSelection(IDataObject* lpdobj) {
   // A data object that answers with anything but a file list is refused
   // before any state is touched.
   if (medium.get()->tymed != TYMED_HGLOBAL || !medium.get()->hGlobal) return E_FAIL;
-  HDROP drop = static_cast<HDROP>(medium.get()->hGlobal);
+  // The list is read within the bounds of its block: a malformed one is
+  // refused like any other answer that is not a file list.
+  std::optional<DropList> list = ReadDropList(medium.get()->hGlobal);
+  if (!list) return E_FAIL;
 
-  UINT n = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
-  // Some systems count the end of an empty list as one file without a name.
-  std::string first = n > 0 ? DroppedFile(drop, 0) : std::string();
-  if (n == 1 && first.empty()) n = 0;
-  if (n == 0) {
-    // No file: the lists are cleared, the flags keep their values, and the
+  const size_t n = list->Count;
+  if (n == 0 || (n == 1 && list->Files.empty())) {
+    // No file, or a single one whose name has no form the extension can
+    // pass on: the lists are cleared, the flags keep their values, and the
     // handler adds no menu, since no command would have a file to act on.
     WithState([](SharedState& s) {
       s.SelectedFiles.clear();
@@ -116,7 +108,7 @@ HRESULT TFolContMenu::InitializeSelection(IDataObject* lpdobj) {
   if (n == 1) {
     const bool displaySym = ReadDisplaySym();
     if (displaySym) FreeMenuBitmaps(true);
-    const std::string path = first;
+    const std::string path = list->Files.front();
     selected.push_back(path);
     const Classification c = ClassifySingleFile(path);
     WithState([&](SharedState& s) {
@@ -136,10 +128,9 @@ HRESULT TFolContMenu::InitializeSelection(IDataObject* lpdobj) {
       SendToHtmlWindow(0, path);
     }
   } else {
-    for (UINT i = 0; i < n; ++i) {
-      std::string path = i == 0 ? first : DroppedFile(drop, i);
+    // Names left out of the list count like files that are not pictures.
+    for (std::string& path : list->Files)
       if (IsPictureExtension(UpperAscii(ExtensionOf(path)))) selected.push_back(std::move(path));
-    }
     if (!selected.empty()) result = S_OK;
     WithState([&](SharedState& s) {
       s.SelectedFiles = std::move(selected);
