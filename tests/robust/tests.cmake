@@ -1,0 +1,8 @@
+# The robustness suite: hostile input, partners and threads, each case seeded
+# (OMBRELO_SEED) and scaled (OMBRELO_STRESS; scripts/stress.sh runs it long).
+set(ROBUST_SUPPORT ${CMAKE_CURRENT_LIST_DIR}/RobustSupport.cpp ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)
+
+# Direct calls into the extension's code, to see the state it leaves.
+ombrelo_test(robust_core_tests CORE SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/HostileSelectionTest.cpp
+  ${ROBUST_SUPPORT})
