@@ -5,4 +5,5 @@ set(ROBUST_SUPPORT ${CMAKE_CURRENT_LIST_DIR}/RobustSupport.cpp ${CMAKE_SOURCE_DI
 # Direct calls into the extension's code, to see the state it leaves.
 ombrelo_test(robust_core_tests CORE SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/HostileSelectionTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/HostileRegistryTest.cpp
   ${ROBUST_SUPPORT})
