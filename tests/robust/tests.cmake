@@ -6,4 +6,5 @@ set(ROBUST_SUPPORT ${CMAKE_CURRENT_LIST_DIR}/RobustSupport.cpp ${CMAKE_SOURCE_DI
 ombrelo_test(robust_core_tests CORE SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/HostileSelectionTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/HostileRegistryTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/HostileSettingsTest.cpp
   ${ROBUST_SUPPORT})
