@@ -7,4 +7,7 @@ ombrelo_test(robust_core_tests CORE SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/HostileSelectionTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/HostileRegistryTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/HostileSettingsTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/HostilePreviewTest.cpp
+  ${CMAKE_SOURCE_DIR}/tests/menu/MenuTestBitmaps.cpp
   ${ROBUST_SUPPORT})
+target_include_directories(robust_core_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
