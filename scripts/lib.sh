@@ -42,9 +42,10 @@ ombrelo_build() {
 
 # ombrelo_in_display CMD...: runs CMD with the private Wine prefix inside a
 # virtual X display (Wine's desktop process must see a display from its
-# first start), with one wineserver for the whole run.
+# first start), with one wineserver for the whole run. OMBRELO_WINEPREFIX
+# chooses another prefix (the demo keeps its own).
 ombrelo_in_display() {
-  export WINEPREFIX="$ROOT/build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEPREFIX="${OMBRELO_WINEPREFIX:-$ROOT/build/wineprefix}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     "$0/scripts/make-prefix.sh" || exit 1
     wineserver -p 30 || true

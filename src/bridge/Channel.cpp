@@ -52,9 +52,9 @@ void SendMainProgramCommand(const std::string& path, const std::string& verb) {
 }
 
 void RequestPreview(const std::string& text, HMENU menu) {
-  if (IsPreviewDisabled()) return;
+  // The window lookup first: without a main program the registry need not be read.
   HWND window = FindMainProgramWindow();
-  if (!window) return;
+  if (!window || IsPreviewDisabled()) return;
   // The code is the menu's 32-bit handle value (handles are 32-bit values on 64 bits too).
   SendCopyData(CodeData(HandleToLong(menu)), text, window, kPreviewTimeoutMs);
 }

@@ -42,6 +42,21 @@ std::string AnsiLower(std::string_view s) {
   return out;
 }
 
+// Whether key, lower-cased as AnsiLower does it, equals wanted (lower-cased
+// already). Lower-casing keeps the length; ASCII letters map alike in every
+// code page, so only keys beyond ASCII need the system's mapping. Every text
+// of a menu is looked up this way, so no key is copied for a comparison.
+bool LowerEquals(std::string_view key, const std::string& wanted) {
+  if (key.size() != wanted.size()) return false;
+  for (size_t i = 0; i < key.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(key[i]);
+    if (c >= 0x80) return AnsiLower(key) == wanted;
+    if (c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c - 'A' + 'a');
+    if (c != static_cast<unsigned char>(wanted[i])) return false;
+  }
+  return true;
+}
+
 std::vector<std::string> Split(const std::string& text, char separator) {
   std::vector<std::string> parts;
   size_t start = 0;
@@ -117,7 +132,7 @@ std::string TBaseMultiLang::GetWordIn(std::string_view id, unsigned char languag
   const std::string wanted = AnsiLower(id);
   // Only complete entries are examined; the first match wins.
   for (size_t p = 0; p + L < words_.size(); p += L + 1) {
-    if (AnsiLower(words_[p]) != wanted) continue;
+    if (!LowerEquals(words_[p], wanted)) continue;
     const std::string& text = words_[p + language + 1];
     if (text.empty() && defaultEnabled_ && defaultLanguage_ < L) return words_[p + defaultLanguage_ + 1];
     return text;

@@ -71,4 +71,11 @@ constexpr int OpenWithEntryIndex(UINT offset, UINT lastOffset) {
 // entries: the offset of the last entry slot - 15 + 8 (N + 7 up to 13 entries).
 constexpr UINT ShiftAfterOpenWith(UINT n) { return OpenWithEntryOffset(n - 1) - 15 + 8; }
 
+// The lowest single-selection offset that help texts and commands refuse:
+// 59, widened so that every offset the last menu used
+// (HighestOffsetUsed) can be served.
+constexpr UINT SingleSelectionOffsetBound(UINT highestOffsetUsed) {
+  return highestOffsetUsed + 1 > kDesignedOffsetBound ? highestOffsetUsed + 1 : kDesignedOffsetBound;
+}
+
 }  // namespace ombrelo

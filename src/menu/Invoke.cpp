@@ -1,8 +1,163 @@
-// InvokeCommand: not built yet; no command is carried out.
+// InvokeCommand: turns the chosen item's command offset into its action.
+// Most picture commands become a verb for the main program, the convert
+// commands start it with a list file, the rest go to the picture display,
+// the wallpaper, the text-file actions or the shell.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+#include "bridge/Channel.h"
+#include "bridge/MainProgram.h"
+#include "bridge/PathParts.h"
+#include "bridge/TextActions.h"
+#include "bridge/Viewer.h"
+#include "bridge/Wallpaper.h"
+#include "common/Guarded.h"
+#include "common/Handles.h"
+#include "menu/CommandIds.h"
 #include "menu/FolContMenu.h"
+#include "server/ModuleState.h"
 
 namespace ombrelo {
 
-HRESULT TFolContMenu::RunCommand(const CMINVOKECOMMANDINFO*) { return E_FAIL; }
+namespace {
+
+struct InvokeState {
+  std::vector<std::string> selectedFiles;
+  bool isMultiSelection = false;
+  bool isTextFile = false;
+  std::vector<std::string> openWithCommands;
+  std::vector<std::string> openWithParams;
+};
+
+InvokeState CopyInvokeState() {
+  return WithState([](SharedState& s) {
+    return InvokeState{s.SelectedFiles, s.IsMultiSelection, s.IsTextFile, s.OpenWithCommands, s.OpenWithParams};
+  });
+}
+
+void SetMultiSelection(bool on) {
+  WithState([on](SharedState& s) { s.IsMultiSelection = on; });
+}
+
+// A new empty file "spm<hex>.tmp" in the temporary folder; empty on failure.
+std::string CreateTempListFileName() {
+  char folder[MAX_PATH] = {};
+  DWORD length = GetTempPathA(MAX_PATH, folder);
+  if (length == 0 || length >= MAX_PATH) return {};
+  char name[MAX_PATH] = {};
+  if (!GetTempFileNameA(folder, "spm", 0, name)) return {};
+  return name;
+}
+
+// Each path followed by CR LF, the last one included.
+bool WriteListFile(const std::string& listFile, const std::vector<std::string>& paths) {
+  std::string bytes;
+  for (const std::string& path : paths) bytes += path + "\r\n";
+  UniqueFile file(CreateFileA(listFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                              nullptr));
+  if (!file) return false;
+  DWORD written = 0;
+  return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+         written == bytes.size();
+}
+
+// Hands the files to the main program's conversion ("MultiConv <list
+// file>"). The list file stays: the main program reads it after we return.
+void ConvertWithListFile(const std::vector<std::string>& paths) {
+  std::string listFile = CreateTempListFileName();
+  if (listFile.empty() || !WriteListFile(listFile, paths)) return;
+  StartMainProgram(listFile, 0, listFile);
+}
+
+// The main program's verbs for the fixed items of both menus.
+const char* FixedItemVerb(UINT offset) {
+  switch (offset) {
+    case CmdConvertJpg: return "jpg";
+    case CmdConvertBmp: return "bmp";
+    case CmdConvertPng: return "png";
+    case CmdConvertTif: return "tif";
+    case CmdConvertPcx: return "pcx";
+    case CmdSettings: return "nix";
+    default: return nullptr;
+  }
+}
+
+}  // namespace
+
+HRESULT TFolContMenu::RunCommand(const CMINVOKECOMMANDINFO* lpici) {
+  if (!lpici) return E_INVALIDARG;
+  // Commands are accepted by offset only, never by verb string.
+  const UINT_PTR verb = reinterpret_cast<UINT_PTR>(lpici->lpVerb);
+  if (verb >> 16 != 0) return E_FAIL;
+  const UINT offset = static_cast<UINT>(verb & 0xFFFF);
+  const HWND owner = lpici->hwnd;
+
+  const InvokeState state = CopyInvokeState();
+  if (state.selectedFiles.empty()) return E_FAIL;  // nothing was selected
+  const std::string& path = state.selectedFiles.front();
+
+  if (state.isMultiSelection) {
+    if (offset != CmdConvertSelection) return E_FAIL;
+    Contained([&] { ConvertWithListFile(state.selectedFiles); });
+    return S_OK;
+  }
+  if (offset >= SingleSelectionOffsetBound(HighestOffsetUsed)) return E_INVALIDARG;
+
+  // Each action contains its own failures: a command that was recognised
+  // reports S_OK.
+  auto run = [](auto&& action) {
+    Contained(action);
+    return S_OK;
+  };
+
+  if (offset == CmdPreview) return run([&] { DisplayPicture(owner, path); });
+  if (offset == CmdConvert)
+    return run([&] {
+      // The main program's start chooses "MultiConv " while the flag is set.
+      SetMultiSelection(true);
+      Contained([&] { ConvertWithListFile(state.selectedFiles); });
+      SetMultiSelection(false);
+    });
+  if (const char* verbText = FixedItemVerb(offset))
+    return run([&] { SendMainProgramCommand(path, verbText); });
+
+  if (state.isTextFile) {
+    switch (offset) {
+      case CmdPrintText:
+        return run([&] { ShellExecuteA(nullptr, "print", path.c_str(), "", "", SW_SHOWNORMAL); });
+      case CmdWordpadText:
+        return run([&] {
+          ShellExecuteA(nullptr, "open", "wordpad", pathparts::Quoted(path).c_str(), "", SW_SHOWNORMAL);
+        });
+      case CmdCopyText: return run([&] { CopyToClipboard(path, false); });
+      case CmdCopyTextName: return run([&] { CopyToClipboard(path, true); });
+      case CmdTextOptions: return run([&] { SendMainProgramCommand(path, "options"); });
+      default: return E_FAIL;
+    }
+  }
+
+  const UINT shift = LastOpenWithId - FirstOpenWithId + 8;
+  if (offset == shift + CmdCopyImage) return run([&] { CopyToClipboard(path, false); });
+  if (offset == shift + CmdCopyImageName) return run([&] { CopyToClipboard(path, true); });
+  if (offset == shift + CmdOptions) return run([&] { SendMainProgramCommand(path, "options"); });
+  if (offset == CmdPrintPreview) return run([&] { SendMainProgramCommand(path, "drucken"); });
+  if (offset == shift + CmdWallpaperCentered) return run([&] { SetWallpaper(path, kWallpaperCentered); });
+  if (offset == shift + CmdWallpaperTiled) return run([&] { SetWallpaper(path, kWallpaperTiled); });
+  if (offset == shift + CmdWallpaperScaled) return run([&] { SetWallpaper(path, kWallpaperScaled); });
+  if (LastOpenWithId >= CmdFirst) {
+    int entry = OpenWithEntryIndex(offset, LastOpenWithId - CmdFirst);
+    if (entry >= 0)
+      return run([&] {
+        size_t i = static_cast<size_t>(entry);
+        if (i >= state.openWithCommands.size()) return;  // no such entry: nothing to start
+        const std::string params = i < state.openWithParams.size() ? state.openWithParams[i] : std::string();
+        RunOpenWithProgram(state.openWithCommands[i], path, params, owner);
+      });
+  }
+  return E_FAIL;
+}
 
 }  // namespace ombrelo

@@ -74,7 +74,6 @@ bool FileExists(const std::string& path) {
 bool ReadMainMenuSetting(bool isTextFile) {
   RegKey key;
   if (!key.Open(HKEY_CURRENT_USER, isTextFile ? kTxtKey : kProgramKey)) return true;
-  if (!key.ValueExists("Mainmenu")) return true;
   std::optional<std::string> value = key.ReadString("Mainmenu");
   return !value || *value == "true";
 }
@@ -89,9 +88,11 @@ UINT BuildOpenWithMenu(HMENU submenu, UINT first, const std::vector<std::string>
   if (!captions.empty()) {
     const std::vector<std::string> commands = WithState([](SharedState& s) { return s.OpenWithCommands; });
     const size_t shown = std::min<size_t>(captions.size(), kMaxOpenWithItems);
+    IconItemCanvas canvas;
     for (size_t i = 0; i < shown; ++i) {
       const UINT id = first - CmdOpenWithEntry + OpenWithEntryOffset(static_cast<UINT>(i));
-      if (withIcons) InsertIconMenuItem(i < commands.size() ? commands[i] : std::string(), captions[i], id, submenu);
+      if (withIcons)
+        InsertIconMenuItem(i < commands.size() ? commands[i] : std::string(), captions[i], id, submenu, &canvas);
       else Append(submenu, id, captions[i]);
     }
   }
@@ -134,6 +135,10 @@ HRESULT TFolContMenu::BuildMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UI
   // The convert, print-preview and miscellaneous items: pictures outside "bosa_" dialogs.
   const bool full = !text && !state.InBosaDialog;
   const UINT pictureState = state.PictureItemState;
+  // Read once for this menu: the placement of the preview item, of the
+  // miscellaneous popup and of the preview request must agree, also when
+  // the setting changes while the menu is built.
+  const bool previewInShellMenu = ReadMainMenuSetting(text);
 
   std::vector<std::string> captions;
   if (!text) {
@@ -167,7 +172,7 @@ HRESULT TFolContMenu::BuildMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UI
   Append(mainMenu, F + 0, LookupText(text ? "@idPrintTxt" : "@idOeffnenMit"));
   Append(mainMenu, F + 1, LookupText(text ? "@idWordpadTxt" : "@idDirectConvert"));
   AppendSeparator(mainMenu, F + CmdSeparator);
-  if (!ReadMainMenuSetting(text))
+  if (!previewInShellMenu)
     InsertItem(mainMenu, End(mainMenu), kPreviewItemMask, MFT_STRING, preview.State, F + CmdPreview, preview.Caption);
   Append(mainMenu, F + 4, LookupText(text ? "@idCopyText" : "@idSizeTemplate"), text ? 0 : pictureState);
   Append(mainMenu, F + 5, LookupText(text ? "@idCopyTextName" : "@idColorsTemplate"), text ? 0 : pictureState);
@@ -224,7 +229,7 @@ HRESULT TFolContMenu::BuildMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UI
     }
     // The placeholder "other" stands at 9 when the preview item went into
     // the shell's menu and at 10 when it is in the submenu.
-    const UINT position = ReadMainMenuSetting(text) ? 9 : 10;
+    const UINT position = previewInShellMenu ? 9 : 10;
     if (GetMenuItemID(mainMenu, static_cast<int>(position)) == F + CmdMiscPopup)
       AttachPopup(mainMenu, position, misc, LookupText("@idMisc"));
   }
@@ -240,7 +245,7 @@ HRESULT TFolContMenu::BuildMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UI
   // lines of the menu it receives while it handles each request.
   const std::string& path = state.SelectedFiles[0];
   HMENU previewMenu = mainMenu;
-  if (ReadMainMenuSetting(text)) {
+  if (previewInShellMenu) {
     InsertItem(hmenu, indexMenu + 2, kPreviewItemMask, MFT_STRING, preview.State, F + CmdPreview, preview.Caption);
     previewMenu = hmenu;
     RequestPreview("_" + path, hmenu);

@@ -89,7 +89,22 @@ size_t CheckBitmapFile(const std::vector<char>& bytes) {
 
 }  // namespace
 
-HBITMAP PaintIconItem(HICON icon, const std::string& caption) {
+IconItemCanvas::~IconItemCanvas() {
+  if (oldFont_) SelectObject(dc_.get(), oldFont_);
+}
+
+bool IconItemCanvas::Ready() {
+  if (dc_) return true;
+  display_.reset(CreateICA("Display", nullptr, nullptr, nullptr));
+  if (!display_) return false;
+  dc_.reset(CreateCompatibleDC(display_.get()));
+  if (!dc_) return false;
+  SetBkMode(dc_.get(), TRANSPARENT);
+  if (Globals().MenuFont) oldFont_ = SelectObject(dc_.get(), Globals().MenuFont);
+  return true;
+}
+
+HBITMAP IconItemCanvas::Paint(HICON icon, const std::string& caption) {
   ICONINFO info{};
   if (!GetIconInfo(icon, &info)) return nullptr;
   UniqueBitmap mask(info.hbmMask), color(info.hbmColor);
@@ -105,34 +120,33 @@ HBITMAP PaintIconItem(HICON icon, const std::string& caption) {
   } else {
     return nullptr;
   }
-
-  UniqueDc display(CreateICA("Display", nullptr, nullptr, nullptr));
-  if (!display) return nullptr;
-  UniqueDc dc(CreateCompatibleDC(display.get()));
-  if (!dc) return nullptr;
-  SetBkMode(dc.get(), TRANSPARENT);
-  SelectedObject font(dc.get(), Globals().MenuFont);
+  if (!Ready()) return nullptr;
+  const HDC dc = dc_.get();
   TEXTMETRICA metrics{};
-  GetTextMetricsA(dc.get(), &metrics);
+  GetTextMetricsA(dc, &metrics);
   SIZE text{};
-  GetTextExtentPointA(dc.get(), caption.c_str(), static_cast<int>(caption.size()), &text);
+  GetTextExtentPointA(dc, caption.c_str(), static_cast<int>(caption.size()), &text);
 
   const int width = text.cx + iconWidth + 16;
   const int height = iconHeight < text.cy ? text.cy + 2 : iconHeight + 2;
-  HBITMAP bitmap = CreateCompatibleBitmap(display.get(), width, height);
+  HBITMAP bitmap = CreateCompatibleBitmap(display_.get(), width, height);
   if (!bitmap) return nullptr;
   // Kept for the life of the menu; released by the next FreeMenuBitmaps.
   WithState([bitmap](SharedState& s) {
     s.MenuBitmaps.push_back(bitmap);
     ++s.MenuBitmapCount;
   });
-  SelectedObject target(dc.get(), bitmap);
+  SelectedObject target(dc, bitmap);
   RECT all{0, 0, width, height};
-  FillRect(dc.get(), &all, reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1)));
-  DrawIconEx(dc.get(), 2, height / 2 - iconHeight / 2, icon, iconWidth, iconHeight, 0, nullptr, DI_NORMAL);
-  TextOutA(dc.get(), iconWidth + 10, height / 2 - metrics.tmHeight / 2, caption.c_str(),
-           static_cast<int>(caption.size()));
+  FillRect(dc, &all, reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1)));
+  DrawIconEx(dc, 2, height / 2 - iconHeight / 2, icon, iconWidth, iconHeight, 0, nullptr, DI_NORMAL);
+  TextOutA(dc, iconWidth + 10, height / 2 - metrics.tmHeight / 2, caption.c_str(), static_cast<int>(caption.size()));
   return bitmap;
+}
+
+HBITMAP PaintIconItem(HICON icon, const std::string& caption) {
+  IconItemCanvas canvas;
+  return canvas.Paint(icon, caption);
 }
 
 UniqueBitmap LoadBitmapFile(const std::string& path) {
@@ -158,14 +172,15 @@ void DrawPreviewBitmap(HDC dc, int x, int y) {
   BitBlt(dc, x, y, bm.bmWidth, bm.bmHeight, source.get(), 0, 0, SRCCOPY);
 }
 
-bool InsertIconMenuItem(const std::string& programPath, const std::string& caption, UINT commandId, HMENU submenu) {
+bool InsertIconMenuItem(const std::string& programPath, const std::string& caption, UINT commandId, HMENU submenu,
+                        IconItemCanvas* canvas) {
   // A "temp" entry is a placeholder of the main program and shows nothing.
   if (programPath == "temp") return false;
   SHFILEINFOA file{};
   const DWORD_PTR found = SHGetFileInfoA(programPath.c_str(), 0, &file, sizeof(file),
                                          SHGFI_ICON | SHGFI_SHELLICONSIZE | SHGFI_SMALLICON);
   UniqueIcon icon(found ? file.hIcon : nullptr);
-  HBITMAP bitmap = icon ? PaintIconItem(icon.get(), caption) : nullptr;
+  HBITMAP bitmap = !icon ? nullptr : canvas ? canvas->Paint(icon.get(), caption) : PaintIconItem(icon.get(), caption);
   if (!bitmap) return AppendMenuA(submenu, MF_STRING, commandId, caption.c_str()) != FALSE;
   return AppendMenuA(submenu, MF_BITMAP, commandId, reinterpret_cast<LPCSTR>(bitmap)) != FALSE;
 }

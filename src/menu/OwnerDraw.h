@@ -18,15 +18,36 @@ UniqueBitmap LoadBitmapFile(const std::string& path);
 // corner at (x, y); draws nothing when there is no readable file.
 void DrawPreviewBitmap(HDC dc, int x, int y);
 
-// Paints the picture of an icon item: the icon, then the caption in the menu
-// font, on the menu colour. The bitmap is recorded in MenuBitmaps; null when
-// a drawing resource cannot be had.
+// The display information context and the memory DC with the menu font
+// that icon items are painted on. Made at the first item that needs them
+// and shared by the items of one submenu: a display context is costly.
+class IconItemCanvas {
+ public:
+  IconItemCanvas() = default;
+  IconItemCanvas(const IconItemCanvas&) = delete;
+  IconItemCanvas& operator=(const IconItemCanvas&) = delete;
+  ~IconItemCanvas();
+
+  // Paints the picture of an icon item: the icon, then the caption in the
+  // menu font, on the menu colour. The bitmap is recorded in MenuBitmaps;
+  // null when a drawing resource cannot be had.
+  HBITMAP Paint(HICON icon, const std::string& caption);
+
+ private:
+  bool Ready();
+  UniqueDc display_, dc_;
+  HGDIOBJ oldFont_ = nullptr;
+};
+
+// Paints one icon item on a canvas of its own.
 HBITMAP PaintIconItem(HICON icon, const std::string& caption);
 
 // Appends one open-with entry to submenu: a bitmap item with the program's
 // small icon and the caption in the menu font, or a plain text item when the
 // program has no icon. A program path of exactly "temp" gets no item (false).
 // The item bitmap is kept in MenuBitmaps until the next FreeMenuBitmaps.
-bool InsertIconMenuItem(const std::string& programPath, const std::string& caption, UINT commandId, HMENU submenu);
+// Entries of one submenu share canvas; without one, the item gets its own.
+bool InsertIconMenuItem(const std::string& programPath, const std::string& caption, UINT commandId, HMENU submenu,
+                        IconItemCanvas* canvas = nullptr);
 
 }  // namespace ombrelo

@@ -62,8 +62,9 @@ void SendToHtmlWindow(ULONG_PTR code, const std::string& path) {
 }
 
 bool ReadDisplaySym() {
+  // A missing key or value, or one that is not a string, means true.
   RegKey key;
-  if (!key.Open(HKEY_CURRENT_USER, kProgramKey) || !key.ValueExists("DisplaySym")) return true;
+  if (!key.Open(HKEY_CURRENT_USER, kProgramKey)) return true;
   std::optional<std::string> value = key.ReadString("DisplaySym");
   return value ? *value == "true" : true;
 }

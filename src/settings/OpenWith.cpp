@@ -22,9 +22,15 @@ constexpr DWORD kKeyListMaxSize = 16 * 1024 * 1024;
 constexpr DWORD kSectionStartSize = 16 * 1024;
 constexpr DWORD kSectionMaxSize = 16 * 1024 * 1024;
 
-// Key names compare without regard to case.
+// Key names compare without regard to case. ASCII letters map alike in
+// every code page; only names beyond ASCII need the system's mapping.
 std::string FoldCase(std::string text) {
-  if (!text.empty()) CharLowerBuffA(text.data(), static_cast<DWORD>(text.size()));
+  bool ascii = true;
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) ascii = false;
+    else if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  if (!ascii) CharLowerBuffA(text.data(), static_cast<DWORD>(text.size()));
   return text;
 }
 

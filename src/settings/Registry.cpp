@@ -41,21 +41,42 @@ bool RegKey::ValueExists(const char* name) const {
   return RegQueryValueExA(h_, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
+namespace {
+bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
+
+// The text of a string value's data: up to its first NUL, or all of it when
+// the stored value has none.
+std::string StringData(const char* data, DWORD size) {
+  std::string text(data, size);
+  auto nul = text.find('\0');
+  if (nul != std::string::npos) text.resize(nul);
+  return text;
+}
+}  // namespace
+
 std::optional<std::string> RegKey::ReadString(const char* name) const {
   if (!h_) return std::nullopt;
+  // Settings are short: one query reads them whole. A longer value is read
+  // with the size the registry reports. Every query costs a trip to the
+  // registry, and settings are read at every right-click.
+  char small[256];
+  DWORD type = 0, got = sizeof(small);
+  LONG rc = RegQueryValueExA(h_, name, nullptr, &type, reinterpret_cast<BYTE*>(small), &got);
+  if (rc == ERROR_SUCCESS) {
+    if (!IsStringType(type)) return std::nullopt;
+    return StringData(small, got < sizeof(small) ? got : sizeof(small));
+  }
+  if (rc != ERROR_MORE_DATA) return std::nullopt;
   for (int attempt = 0; attempt < 4; ++attempt) {
-    DWORD type = 0, size = 0;
+    DWORD size = 0;
     if (RegQueryValueExA(h_, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return std::nullopt;
-    if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
+    if (!IsStringType(type)) return std::nullopt;
     std::string buffer(size + 1, '\0');
-    DWORD got = size;
-    LONG rc = RegQueryValueExA(h_, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &got);
+    got = size;
+    rc = RegQueryValueExA(h_, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &got);
     if (rc == ERROR_MORE_DATA) continue;  // grew between the two calls
-    if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return std::nullopt;
-    buffer.resize(got < buffer.size() ? got : buffer.size());
-    auto nul = buffer.find('\0');
-    if (nul != std::string::npos) buffer.resize(nul);
-    return buffer;
+    if (rc != ERROR_SUCCESS || !IsStringType(type)) return std::nullopt;
+    return StringData(buffer.data(), got < buffer.size() ? got : static_cast<DWORD>(buffer.size()));
   }
   return std::nullopt;
 }

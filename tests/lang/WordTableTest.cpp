@@ -132,3 +132,13 @@ TEST(WordLookup, MultiLineAndTrailingBlankTextsAreReturnedUnchanged) {
   EXPECT_EQ("Grafik als Hintergrundbild verwenden [Strecken] ", c.ml.GetWordIn("@id_status_wallpaper_scaled", 0));
   EXPECT_EQ("&Vergr\xF6\xDF" "ern", c.ml.GetWordIn("@idScaled", 0));
 }
+
+TEST(WordLookup, KeysBeyondAsciiAndKeysOfOtherLengthsMatchAsLowerCasedTexts) {
+  Component c;
+  c.ml.SetWords({"@idÄnderung", "Änderung", "Change", "@idÖff", "Öffnen", "Open", "@idA", "A", "a"});
+  EXPECT_EQ("Änderung", c.ml.GetWord("@idänderung"));
+  EXPECT_EQ("Change", c.ml.GetWordIn("@IDÄNDERUNG", 1));
+  EXPECT_EQ("Open", c.ml.GetWordIn("@idöff", 1));
+  EXPECT_EQ("A", c.ml.GetWord("@IDA"));
+  EXPECT_EQ("@idaa", c.ml.GetWord("@idAA"));  // a longer key is not a match, and comes back lower-cased
+}

@@ -338,3 +338,26 @@ TEST(ServerRegistration, PathWithBlankIsQuotedAndTheShellStillLoadsIt) {
   RegisterBuiltDll();
   EXPECT_EQ(testsupport::DllPath(), ReadSz(HKEY_CLASSES_ROOT, InprocKey(), nullptr));
 }
+
+// A 64-bit DLL registers through the 64-bit regsvr32 into the 64-bit registry
+// view and a 32-bit DLL through the 32-bit one into the 32-bit view, so both
+// builds can stand side by side; neither build's entry appears in the other view.
+TEST(ServerRegistration, EachBuildRegistersInItsOwnRegistryView) {
+  RegisterBuiltDll();
+  const REGSAM own = sizeof(void*) == 8 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+  const REGSAM other = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+  auto inprocIn = [](REGSAM view) {
+    HKEY key = nullptr;
+    std::string value;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, InprocKey().c_str(), 0, KEY_READ | view, &key) == ERROR_SUCCESS) {
+      char buffer[1024] = {};
+      DWORD size = sizeof(buffer) - 1;
+      if (RegQueryValueExA(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size) == ERROR_SUCCESS)
+        value = buffer;
+      RegCloseKey(key);
+    }
+    return value;
+  };
+  EXPECT_EQ(testsupport::DllPath(), inprocIn(own));
+  EXPECT_NE(testsupport::DllPath(), inprocIn(other));
+}

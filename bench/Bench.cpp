@@ -1,0 +1,252 @@
+// The benchmark of the extension under the shell's calls: cold load and
+// first menu, warm right-clicks with and without the main program, the
+// preview item's drawing, a large multiple selection, the floor (a minimal
+// handler and the bare Win32 calls the menu cannot avoid), resources after
+// many right-clicks, and the DLL's size and imports. Prints one table and
+// writes the same figures as JSON.
+//
+// Usage: ombrelo_bench [--json FILE] [--quick] [--cycles N]
+#include <windows.h>
+#include <objbase.h>
+#include <ole2.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "CallProfile.h"
+#include "Cycle.h"
+#include "Measure.h"
+#include "MinimalHandler.h"
+#include "PeFile.h"
+#include "Replay.h"
+#include "Resources.h"
+#include "Report.h"
+#include "Scene.h"
+#include "support/DataObject.h"
+#include "support/GdiCount.h"
+#include "support/TestSupport.h"
+
+using namespace bench;
+
+namespace {
+
+struct Options {
+  std::string json;
+  bool quick = false;
+  int cycles = 10000;
+};
+
+Options ParseOptions(int argc, char** argv) {
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--json" && i + 1 < argc) o.json = argv[++i];
+    else if (a == "--quick") o.quick = true;
+    else if (a == "--cycles" && i + 1 < argc) o.cycles = atoi(argv[++i]);
+  }
+  if (o.quick && o.cycles == 10000) o.cycles = 1000;
+  return o;
+}
+
+// A memory DC with a 32-bit bitmap, as the menu's own drawing surface.
+class MemoryCanvas {
+ public:
+  MemoryCanvas(int width, int height) {
+    dc_ = CreateCompatibleDC(nullptr);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    old_ = SelectObject(dc_, bitmap_);
+  }
+  ~MemoryCanvas() {
+    SelectObject(dc_, old_);
+    DeleteObject(bitmap_);
+    DeleteDC(dc_);
+  }
+  HDC dc() const { return dc_; }
+
+ private:
+  HDC dc_;
+  HBITMAP bitmap_;
+  HGDIOBJ old_;
+};
+
+// One cold cycle: load, factory, handler, selection, menu, release, unload.
+bool ColdCycle(const std::string& dll, const CLSID& clsid, IDataObject* selection) {
+  HMENU shell = nullptr;
+  bool ok = false;
+  {
+    LoadedServer server(dll, clsid);
+    IShellExtInit* init = nullptr;
+    if (server.factory() &&
+        SUCCEEDED(server.factory()->CreateInstance(nullptr, IID_IShellExtInit, reinterpret_cast<void**>(&init)))) {
+      IContextMenu* menu = nullptr;
+      if (SUCCEEDED(init->Initialize(nullptr, selection, nullptr)) &&
+          SUCCEEDED(init->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(&menu)))) {
+        shell = CreatePopupMenu();
+        ok = SUCCEEDED(menu->QueryContextMenu(shell, 0, kFirstId, kLastId, CMF_NORMAL));
+        menu->Release();
+      }
+      init->Release();
+    }
+  }
+  if (shell) DestroyMenu(shell);
+  return ok;
+}
+
+// The Win32 calls of cycles right-clicks, per right-click; returns the time
+// of one right-click under the counting wrappers.
+double Profile(const LoadedServer& extension, IDataObject* selection, int cycles, std::vector<CallCount>* counts) {
+  CallProfile profile(extension.module());
+  Stopwatch watch;
+  for (int i = 0; i < cycles; ++i) RightClick(extension.factory(), selection);
+  const double micros = watch.Micros() / cycles;
+  *counts = profile.Counts(cycles);
+  return micros;
+}
+
+struct Config {
+  int entries;
+  bool icons;
+};
+const Config kConfigs[] = {{0, false}, {5, false}, {30, false}, {0, true}, {5, true}, {30, true}};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const Options options = ParseOptions(argc, argv);
+  OleInitialize(nullptr);
+  Report report;
+  const int reps = options.quick ? 40 : 300;
+  const int warmup = options.quick ? 5 : 30;
+  const int profileCycles = options.quick ? 5 : 20;
+
+  WorkFolder work;
+  SettingsFile settings;
+  ResetProgramKey();
+  const std::string picture = work.path() + "picture.bmp";
+  WriteBitmapFile(picture, 64, 48);
+  IDataObject* selection = testsupport::MakeDropDataObject({picture});
+  std::vector<std::string> many;
+  static const char* const kExtensions[] = {".jpg", ".png", ".txt", ".doc", ".gif", ".tif", ".zip", ".bmp"};
+  for (int i = 0; i < 1000; ++i)
+    many.push_back(work.path() + "file" + std::to_string(i) + kExtensions[i % std::size(kExtensions)]);
+  IDataObject* manyFiles = testsupport::MakeDropDataObject(many);
+
+  // 8. Size and imports.
+  report.SetSize(ReadPeInfo(ExtensionPath()));
+
+  // 1. Cold: every repetition loads and unloads the DLL.
+  settings.WriteOpenWith(5);
+  SetIconItems(false);
+  {
+    const int coldReps = options.quick ? 5 : 25;
+    auto [ours, minimal] = MeasurePair(
+        coldReps, 1, [&] { ColdCycle(ExtensionPath(), kExtensionClsid, selection); },
+        [&] { ColdCycle(MinimalHandlerPath(), kMinimalClsid, selection); });
+    report.SetCold(ours, minimal, GetModuleHandleA("OmbreloShell.dll") == nullptr);
+  }
+
+  LoadedServer extension(ExtensionPath(), kExtensionClsid);
+  LoadedServer minimal(MinimalHandlerPath(), kMinimalClsid);
+  if (!extension.factory() || !minimal.factory()) {
+    fprintf(stderr, "cannot load %s or %s\n", ExtensionPath().c_str(), MinimalHandlerPath().c_str());
+    return 2;
+  }
+
+  // 2 and 6. Warm right-clicks without the main program, each against its replay.
+  ReplayInput replayInput{selection, settings.path(), {}, PreviewBitmapPath()};
+  for (const Config& c : kConfigs) {
+    settings.WriteOpenWith(c.entries);
+    SetIconItems(c.icons);
+    for (int i = 0; i < warmup; ++i) RightClick(extension.factory(), selection);
+    std::vector<CallCount> counts;
+    const double profiled = Profile(extension, selection, profileCycles, &counts);
+    const ReplayPlan plan = PlanFrom(counts);
+    replayInput.programs = OpenWithPrograms(c.entries);
+    auto [ours, replay] = MeasurePair(
+        reps, warmup, [&] { RightClick(extension.factory(), selection); }, [&] { Replay(plan, replayInput); });
+    report.AddWarm(c.entries, c.icons, false, ours, &replay, counts, profiled);
+  }
+
+  // 6. The minimal handler's cycle.
+  report.SetMinimal(Measure(reps, warmup, [&] { RightClick(minimal.factory(), selection); }));
+
+  // 5. Initialize with a multiple selection of 1,000 files.
+  report.SetMultiSelection(Measure(options.quick ? 20 : 100, 3, [&] {
+    IShellExtInit* init = nullptr;
+    extension.factory()->CreateInstance(nullptr, IID_IShellExtInit, reinterpret_cast<void**>(&init));
+    if (init) {
+      init->Initialize(nullptr, manyFiles, nullptr);
+      init->Release();
+    }
+  }));
+
+  // 3, 4 and 7: the main program runs and answers the preview requests.
+  {
+    MainProgram mainProgram;
+    report.SetMainProgramRunning(mainProgram.running());
+    for (const Config& c : kConfigs) {
+      settings.WriteOpenWith(c.entries);
+      SetIconItems(c.icons);
+      for (int i = 0; i < warmup; ++i) RightClick(extension.factory(), selection);
+      std::vector<CallCount> counts;
+      const double profiled = Profile(extension, selection, profileCycles, &counts);
+      report.AddWarm(c.entries, c.icons, true,
+                     Measure(reps, warmup, [&] { RightClick(extension.factory(), selection); }), nullptr, counts,
+                     profiled);
+    }
+
+    // 4. The preview item measured and drawn, on one open menu; and the
+    // main program's own time for the two preview requests of that menu.
+    settings.WriteOpenWith(5);
+    SetIconItems(false);
+    MemoryCanvas canvas(240, 160);
+    {
+      IShellExtInit* init = nullptr;
+      IContextMenu2* menu = nullptr;
+      extension.factory()->CreateInstance(nullptr, IID_IShellExtInit, reinterpret_cast<void**>(&init));
+      HMENU shell = CreatePopupMenu();
+      if (init && SUCCEEDED(init->Initialize(nullptr, selection, nullptr)) &&
+          SUCCEEDED(init->QueryInterface(IID_IContextMenu2, reinterpret_cast<void**>(&menu)))) {
+        menu->QueryContextMenu(shell, 0, kFirstId, kLastId, CMF_NORMAL);
+        report.SetDraw(Measure(reps, warmup, [&] { MeasureAndDrawPreview(menu, canvas.dc()); }));
+        const HWND window = FindWindowA("TF_97F624E067B811D292EE000021474C15", nullptr);
+        if (window)
+          report.SetPreviewRequests(Measure(reps, warmup, [&] {
+            ReplayPreviewRequests(window, shell, GetSubMenu(shell, 1), picture);
+          }));
+        menu->Release();
+      }
+      if (init) init->Release();
+      DestroyMenu(shell);
+    }
+
+    // 7. Resources after many right-clicks with icon items and the preview.
+    SetIconItems(true);
+    CycleOptions draw;
+    draw.drawOn = canvas.dc();
+    for (int i = 0; i < 100; ++i) RightClick(extension.factory(), selection, draw);
+    Resources before = CountResources();
+    Stopwatch watch;
+    for (int i = 0; i < options.cycles; ++i) RightClick(extension.factory(), selection, draw);
+    const double seconds = watch.Micros() / 1e6;
+    Resources after = CountResources();
+    report.SetResources(options.cycles, before, after, seconds);
+  }
+
+  report.Print(stdout);
+  if (!options.json.empty()) report.WriteJson(options.json);
+  selection->Release();
+  manyFiles->Release();
+  ResetProgramKey();
+  OleUninitialize();
+  return 0;
+}

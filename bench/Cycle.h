@@ -1,0 +1,23 @@
+#pragma once
+// One right-click as the shell makes it, the same for the extension and for
+// the minimal handler: a handler object from the class factory, the
+// selection, the menu, the help text of every command offset, optionally
+// the preview item measured and drawn, then the object released and the
+// menu destroyed.
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+namespace bench {
+
+struct CycleOptions {
+  HDC drawOn = nullptr;  // measure and draw the preview item on this DC
+};
+
+// Returns the number of identifiers the handler reported, or -1 on a failure.
+int RightClick(IClassFactory* factory, IDataObject* selection, const CycleOptions& options = {});
+
+// The preview item of an open menu measured and drawn once.
+void MeasureAndDrawPreview(IContextMenu2* menu, HDC dc);
+
+}  // namespace bench

@@ -1,0 +1,60 @@
+#pragma once
+// The figures of one benchmark run, printed as a table and written as JSON,
+// with the targets they are held against.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "CallProfile.h"
+#include "Measure.h"
+#include "PeFile.h"
+#include "Resources.h"
+
+namespace bench {
+
+class Report {
+ public:
+  void SetSize(const PeInfo& info) { size_ = info; }
+  void SetCold(const Figure& ours, const Figure& minimal, bool unloaded);
+  void AddWarm(int entries, bool icons, bool preview, const Figure& ours, const Figure* replay,
+               const std::vector<CallCount>& calls, double profiledMicros);
+  void SetMinimal(const Figure& f) { minimal_ = f; }
+  void SetMultiSelection(const Figure& f) { multi_ = f; }
+  void SetMainProgramRunning(bool running) { mainProgram_ = running; }
+  void SetDraw(const Figure& f) { draw_ = f; }
+  void SetPreviewRequests(const Figure& f) { previewRequests_ = f; }
+  void SetResources(int cycles, const Resources& before, const Resources& after, double seconds);
+
+  void Print(FILE* out) const;
+  bool WriteJson(const std::string& path) const;
+
+ private:
+  struct Warm {
+    int entries;
+    bool icons, preview;
+    Figure ours;
+    bool hasReplay;
+    Figure replay;
+    std::vector<CallCount> calls;
+    double profiledMicros;
+  };
+  struct Target {
+    std::string what;
+    std::string figure;
+    bool met;
+  };
+  const Warm* FindWarm(int entries, bool icons, bool preview) const;
+  std::vector<Target> Targets() const;
+
+  PeInfo size_;
+  Figure coldOurs_, coldMinimal_;
+  bool unloaded_ = false;
+  std::vector<Warm> warm_;
+  Figure minimal_, multi_, draw_, previewRequests_;
+  bool mainProgram_ = false;
+  int cycles_ = 0;
+  Resources before_, after_;
+  double resourceSeconds_ = 0;
+};
+
+}  // namespace bench

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds the 32-bit extension and the benchmark, and runs the benchmark under
+# Wine in a virtual X display with the private prefix. Prints the table and
+# keeps it in build/bench/results.txt, with the same figures as JSON in
+# build/bench/results.json. Installs what is missing first.
+# Extra arguments go to the benchmark: --quick (fewer repetitions, 1,000
+# right-clicks for the resources), --cycles N.
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+ombrelo_install
+ombrelo_build i686
+out="$ROOT/build/bench"
+mkdir -p "$out"
+rm -f "$out/results.json" "$out/results.txt"
+# Wine sees the root of the file system as drive Z:.
+json="Z:${out//\//\\}\\results.json"
+# The table goes to a file first: Wine's background processes inherit the
+# standard handles and would hold a pipe open.
+status=0
+ombrelo_in_display bash -c '"$@" >"'"$out"'/results.txt" 2>&1' bench \
+  wine "$ROOT/build/i686/bin/ombrelo_bench.exe" --json "$json" "$@" || status=$?
+cat "$out/results.txt"
+[ -f "$out/results.json" ] || { echo "no results.json written" >&2; exit 1; }
+exit $status

@@ -1,0 +1,82 @@
+#include "bridge/Wallpaper.h"
+
+#include <windows.h>
+
+#include "bridge/Channel.h"
+#include "bridge/PathParts.h"
+#include "settings/Registry.h"
+
+namespace ombrelo {
+
+using namespace pathparts;
+
+namespace {
+
+struct WallpaperStyle {
+  const char* verb;
+  const char* style;  // "WallpaperStyle"
+  const char* tile;   // "TileWallpaper"
+};
+
+// Tried in this order; at most one matches. Tiling is expressed by the
+// style alone, so "TileWallpaper" is always "0".
+constexpr WallpaperStyle kStyles[] = {
+    {kWallpaperScaled, "2", "0"},
+    {kWallpaperTiled, "1", "0"},
+    {kWallpaperCentered, "0", "0"},
+};
+
+const WallpaperStyle* FindStyle(const std::string& verb) {
+  for (const WallpaperStyle& s : kStyles)
+    if (verb == s.verb) return &s;
+  return nullptr;
+}
+
+}  // namespace
+
+void WriteWallpaperStyle(const char* style, const char* tile) {
+  RegKey key;
+  if (!key.Create(HKEY_CURRENT_USER, kDesktopKey)) return;
+  key.WriteString("TileWallpaper", tile);
+  key.WriteString("WallpaperStyle", style);
+}
+
+void ApplyWallpaper(const std::string& bitmapPath, const char* style, const char* tile) {
+  {
+    RegKey key;
+    if (key.Create(HKEY_CURRENT_USER, kDesktopKey)) key.WriteString("Wallpaper", bitmapPath);
+  }
+  WriteWallpaperStyle(style, tile);
+  SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, const_cast<char*>(bitmapPath.c_str()),
+                        SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE);
+}
+
+bool FindConvertedWallpaper(std::string& path) {
+  RegKey key;
+  if (!key.Create(HKEY_CURRENT_USER, kProgramKey)) return false;
+  std::optional<std::string> program = key.ReadString("cmd");
+  key.Close();
+  if (!program) return false;
+  // Only a "cmd" with a folder names a place to look; a bare name would
+  // make the copy relative to whatever the host's current folder is.
+  std::string folder = Folder(*program);
+  if (folder.empty()) return false;
+  std::string candidate = folder + "BkgImg\\" + FileName(path);
+  candidate = WithExtension(candidate, ".bmp");
+  if (!FileExists(candidate)) return false;
+  path = candidate;
+  return true;
+}
+
+void SetWallpaper(const std::string& path, const std::string& verb) {
+  const WallpaperStyle* style = FindStyle(verb);
+  std::string bitmap = path;
+  if (UpperAscii(Extension(path)) == ".BMP" || FindConvertedWallpaper(bitmap)) {
+    if (style) ApplyWallpaper(bitmap, style->style, style->tile);
+    return;
+  }
+  if (style) WriteWallpaperStyle(style->style, style->tile);
+  SendMainProgramCommand(path, "wallpaper");
+}
+
+}  // namespace ombrelo

@@ -1,0 +1,23 @@
+#pragma once
+// Desktop wallpaper from the selected picture. A bitmap (the picture itself,
+// or the main program's converted copy in "BkgImg") is set directly; any
+// other picture gets its style recorded and goes to the main program.
+#include <string>
+
+namespace ombrelo {
+
+// The style verbs of the three wallpaper commands, compared exactly.
+inline constexpr char kWallpaperCentered[] = "center";
+inline constexpr char kWallpaperTiled[] = "kackeln";
+inline constexpr char kWallpaperScaled[] = "vergrößern";
+
+void SetWallpaper(const std::string& path, const std::string& verb);
+// True when the main program's folder holds a bitmap copy of the picture
+// ("BkgImg\<name>.bmp" beside "cmd"); path then names the copy.
+bool FindConvertedWallpaper(std::string& path);
+// Writes "Wallpaper" and the style values and tells the system.
+void ApplyWallpaper(const std::string& bitmapPath, const char* style, const char* tile);
+// Writes "TileWallpaper" = tile, then "WallpaperStyle" = style.
+void WriteWallpaperStyle(const char* style, const char* tile);
+
+}  // namespace ombrelo

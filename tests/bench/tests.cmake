@@ -1,0 +1,8 @@
+# The benchmark's right-click loop as a test: resources must not grow.
+ombrelo_test(bench_resource_tests SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/ResourceGrowthTest.cpp
+  ${CMAKE_SOURCE_DIR}/bench/Cycle.cpp
+  ${CMAKE_SOURCE_DIR}/bench/Scene.cpp
+  ${CMAKE_SOURCE_DIR}/bench/Resources.cpp
+  ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)
+target_include_directories(bench_resource_tests PRIVATE ${CMAKE_SOURCE_DIR}/bench)

@@ -1,0 +1,89 @@
+#pragma once
+// Witnesses for the command tests: a recorder program copied under any
+// name, a window standing in for the main program's command window, and
+// clipboard access.
+#include <windows.h>
+
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/TestSupport.h"
+
+namespace commandtest {
+
+struct Record {
+  std::string commandLine;
+  std::string folder;  // the recorder's current folder
+};
+
+// A folder with copies of the recorder program; every copy appends to the
+// folder's record file (set through OMBRELO_RECORD_FILE for this process and
+// the programs it starts).
+class Recorder {
+ public:
+  Recorder();
+  ~Recorder();
+  // Copies the recorder into the folder under this name; returns its path.
+  std::string Install(const std::string& fileName);
+  const std::string& Folder() const { return dir_.path(); }
+  std::vector<Record> Records() const;
+  // Waits (bounded) until at least count records are there.
+  std::vector<Record> WaitForRecords(size_t count) const;
+
+ private:
+  testsupport::TempDir dir_;
+  std::string log_;
+};
+
+struct CopyDataMessage {
+  ULONG_PTR code;
+  LONG verb;  // the code's 32 bits: a verb code such as -12336
+  std::string text;  // lpData up to its NUL
+  DWORD size;        // cbData
+  WPARAM wParam;
+};
+
+// A window of the main program's command-window class on its own thread,
+// recording every WM_COPYDATA it receives.
+class FakeMainWindow {
+ public:
+  FakeMainWindow();
+  ~FakeMainWindow();
+  HWND Handle() const { return window_; }
+  std::vector<CopyDataMessage> Messages() const;
+  // The verb commands only, without the preview requests of menu building.
+  std::vector<CopyDataMessage> Verbs() const;
+
+ private:
+  static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
+  std::thread thread_;
+  HWND window_ = nullptr;
+  DWORD threadId_ = 0;
+  mutable std::mutex lock_;
+  std::vector<CopyDataMessage> messages_;
+};
+
+// Answers a dialog of this process as its button would, without waiting
+// for the dialog (a click sent across threads is slow under Wine).
+std::function<void(HWND)> Answer(int buttonId);
+
+std::optional<std::string> ReadClipboardText();
+void SetClipboardText(const std::string& text);
+// Whether this thread or another has left the clipboard open.
+bool ClipboardIsFree();
+
+// Module start-up for tests that call the extension's code directly, and
+// the active language (0 German, 1 English).
+void StartModule();
+void SetLanguage(unsigned char language);
+// The selection as Initialize would leave it.
+void SelectFiles(const std::vector<std::string>& files, bool isTextFile);
+
+// A small valid 24-bit Windows bitmap file.
+std::string SmallBitmapBytes();
+
+}  // namespace commandtest

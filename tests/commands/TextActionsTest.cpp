@@ -1,0 +1,121 @@
+// Text-file actions: what reaches the clipboard, and which program opens a
+// text file.
+#include <gtest/gtest.h>
+
+#include "bridge/TextActions.h"
+#include "commands/CommandsSupport.h"
+#include "settings/Registry.h"
+
+using namespace commandtest;
+using testsupport::TempDir;
+
+namespace {
+
+struct ClipboardCase {
+  const char* name;
+  std::string fileBytes;
+  std::string expected;
+};
+
+class TextCopy : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    StartModule();
+    testsupport::ResetProgramKey();
+  }
+  void TearDown() override { testsupport::ResetProgramKey(); }
+
+  std::string CopyTextOf(const std::string& bytes) {
+    std::string path = dir.File("note.txt", bytes);
+    SelectFiles({path}, true);
+    SetClipboardText("before");
+    ombrelo::CopyToClipboard(path, false);
+    EXPECT_TRUE(ClipboardIsFree());
+    return ReadClipboardText().value_or("<no text>");
+  }
+
+  TempDir dir;
+};
+
+}  // namespace
+
+TEST_F(TextCopy, LineBreaksBecomeCrLfAndTheTextEndsAtTheLastLine) {
+  const ClipboardCase cases[] = {
+      {"LF with a final LF", "one\ntwo\nthree\n", "one\r\ntwo\r\nthree"},
+      {"CR only", "one\rtwo\rthree", "one\r\ntwo\r\nthree"},
+      {"CR LF with a blank line", "one\r\n\r\nthree\r\n", "one\r\n\r\nthree"},
+      {"mixed breaks", "a\r\nb\nc\rd", "a\r\nb\r\nc\r\nd"},
+      {"two final breaks keep one blank line", "a\n\n", "a\r\n"},
+      {"a NUL byte ends the text", std::string("first\nsec\0ond\nthird", 19), "first\r\nsec"},
+      {"bytes are taken as they are", "gr\xF6\xDF" "e\xA0\x80", "gr\xF6\xDF" "e\xA0\x80"},
+  };
+  for (const ClipboardCase& c : cases) EXPECT_EQ(c.expected, CopyTextOf(c.fileBytes)) << c.name;
+}
+
+TEST_F(TextCopy, AFileWithoutAnyLineGivesAnEmptyText) {
+  EXPECT_EQ("", CopyTextOf(""));
+  EXPECT_EQ("", CopyTextOf(std::string("\0after", 6)));
+}
+
+TEST_F(TextCopy, AnUnreadableFileLeavesTheClipboardAsItWas) {
+  std::string path = dir.File("locked.txt", "secret\n");
+  SelectFiles({path}, true);
+  SetClipboardText("before");
+  {
+    // Another program holds the file without sharing it.
+    HANDLE held = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    ombrelo::CopyToClipboard(path, false);
+    CloseHandle(held);
+  }
+  EXPECT_TRUE(ClipboardIsFree());
+  EXPECT_EQ("before", ReadClipboardText().value_or(""));
+
+  ombrelo::CopyToClipboard(dir.path() + "missing.txt", false);
+  EXPECT_TRUE(ClipboardIsFree());
+  EXPECT_EQ("before", ReadClipboardText().value_or(""));
+}
+
+namespace {
+
+// Registers the recorder as the "open" program of a file type of its own.
+class AssociatedType {
+ public:
+  explicit AssociatedType(const std::string& program) {
+    ombrelo::RegKey ext, command;
+    ext.Create(HKEY_CLASSES_ROOT, ".ombtxt");
+    ext.WriteString("", "ombtxtfile");
+    command.Create(HKEY_CLASSES_ROOT, "ombtxtfile\\shell\\open\\command");
+    command.WriteString("", "\"" + program + "\" \"%1\"");
+  }
+  ~AssociatedType() {
+    ombrelo::DeleteRegTree(HKEY_CLASSES_ROOT, ".ombtxt");
+    ombrelo::DeleteRegTree(HKEY_CLASSES_ROOT, "ombtxtfile");
+  }
+};
+
+}  // namespace
+
+TEST_F(TextCopy, TheTextViewerOfTheSettingsGetsThePathInQuotes) {
+  Recorder recorder;
+  std::string viewer = recorder.Install("myviewer.exe");
+  std::string path = dir.File("read me.ombtxt", "text");
+  testsupport::SetProgramString("Txt", "ViewerCmd", viewer);
+  ombrelo::OpenInTextViewer(path);
+  auto records = recorder.WaitForRecords(1);
+  ASSERT_EQ(1u, records.size());
+  EXPECT_NE(std::string::npos, records[0].commandLine.find("myviewer.exe"));
+  EXPECT_NE(std::string::npos, records[0].commandLine.find("\"" + path + "\"")) << records[0].commandLine;
+}
+
+TEST_F(TextCopy, AViewerThatCannotStartLeavesTheFileToItsAssociatedProgram) {
+  Recorder recorder;
+  AssociatedType type(recorder.Install("associated.exe"));
+  std::string path = dir.File("read me.ombtxt", "text");
+  testsupport::SetProgramString("Txt", "ViewerCmd", dir.path() + "no such viewer.exe");
+  ombrelo::OpenInTextViewer(path);
+  auto records = recorder.WaitForRecords(1);
+  ASSERT_EQ(1u, records.size());
+  EXPECT_NE(std::string::npos, records[0].commandLine.find("associated.exe"));
+  EXPECT_NE(std::string::npos, records[0].commandLine.find(path)) << records[0].commandLine;
+}
