@@ -2,14 +2,13 @@
 // state and decides whether the handler adds a menu for it.
 #include "menu/Selection.h"
 
-#include <shellapi.h>
-
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "bridge/CopyData.h"
 #include "menu/Classify.h"
+#include "menu/DropList.h"
 #include "menu/FolContMenu.h"
 #include "server/ModuleState.h"
 #include "settings/Registry.h"
@@ -49,70 +48,7 @@ class HeldMedium {
   bool filled_ = false;
 };
 
-// A block of global memory, locked while this object lives.
-class LockedBlock {
- public:
-  explicit LockedBlock(HGLOBAL block) : block_(block), data_(static_cast<const BYTE*>(GlobalLock(block))) {}
-  ~LockedBlock() {
-    if (data_) GlobalUnlock(block_);
-  }
-  LockedBlock(const LockedBlock&) = delete;
-  LockedBlock& operator=(const LockedBlock&) = delete;
-  const BYTE* data() const { return data_; }
-
- private:
-  HGLOBAL block_;
-  const BYTE* data_;
-};
-
-std::string ToAnsi(const std::wstring& wide) {
-  const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
-                                    nullptr);
-  std::string text(n > 0 ? static_cast<size_t>(n) : 0, '\0');
-  if (n > 0)
-    WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), text.data(), n, nullptr, nullptr);
-  return text;
-}
 }  // namespace
-
-std::vector<std::string> ReadDropList(HGLOBAL drop) {
-  // One pass over the block: DragQueryFileA walks the list from its start
-  // for every index, so reading n names through it costs n * n steps
-  // (a thousand selected files took 40 ms, ten thousand would take seconds).
-  std::vector<std::string> files;
-  const SIZE_T size = GlobalSize(drop);
-  LockedBlock block(drop);
-  const BYTE* base = block.data();
-  DROPFILES header;
-  if (!base || size < sizeof(header)) return files;
-  memcpy(&header, base, sizeof(header));
-  if (header.pFiles > size) return files;
-  const BYTE* p = base + header.pFiles;
-  const BYTE* const end = base + size;
-  if (!header.fWide) {
-    while (p < end && *p) {
-      const BYTE* nul = static_cast<const BYTE*>(memchr(p, 0, static_cast<size_t>(end - p)));
-      if (!nul) break;  // a name without its end is not read past the block
-      files.emplace_back(reinterpret_cast<const char*>(p), static_cast<size_t>(nul - p));
-      p = nul + 1;
-    }
-    return files;
-  }
-  std::wstring name;
-  for (;;) {
-    name.clear();
-    WCHAR c = 0;
-    for (; end - p >= 2; p += 2) {
-      memcpy(&c, p, sizeof(c));
-      if (!c) break;
-      name.push_back(c);
-    }
-    if (end - p < 2 || name.empty()) break;  // the list's end, or a name without its end
-    p += 2;
-    files.push_back(ToAnsi(name));
-  }
-  return files;
-}
 
 bool IsBosaWindow(HWND window) {
   char name[256] = {};
@@ -145,10 +81,15 @@ HRESULT TFolContMenu::InitializeSelection(IDataObject* lpdobj) {
   // A data object that answers with anything but a file list is refused
   // before any state is touched.
   if (medium.get()->tymed != TYMED_HGLOBAL || !medium.get()->hGlobal) return E_FAIL;
-  std::vector<std::string> files = ReadDropList(medium.get()->hGlobal);
-  const size_t n = files.size();
-  if (n == 0) {
-    // No file: the lists are cleared, the flags keep their values, and the
+  // The list is read within the bounds of its block: a malformed one is
+  // refused like any other answer that is not a file list.
+  std::optional<DropList> list = ReadDropList(medium.get()->hGlobal);
+  if (!list) return E_FAIL;
+
+  const size_t n = list->Count;
+  if (n == 0 || (n == 1 && list->Files.empty())) {
+    // No file, or a single one whose name has no form the extension can
+    // pass on: the lists are cleared, the flags keep their values, and the
     // handler adds no menu, since no command would have a file to act on.
     WithState([](SharedState& s) {
       s.SelectedFiles.clear();
@@ -168,7 +109,7 @@ HRESULT TFolContMenu::InitializeSelection(IDataObject* lpdobj) {
   if (n == 1) {
     const bool displaySym = ReadDisplaySym();
     if (displaySym) FreeMenuBitmaps(true);
-    const std::string path = files[0];
+    const std::string path = list->Files.front();
     selected.push_back(path);
     const Classification c = ClassifySingleFile(path);
     WithState([&](SharedState& s) {
@@ -188,7 +129,8 @@ HRESULT TFolContMenu::InitializeSelection(IDataObject* lpdobj) {
       SendToHtmlWindow(0, path);
     }
   } else {
-    for (std::string& path : files)
+    // Names left out of the list count like files that are not pictures.
+    for (std::string& path : list->Files)
       if (IsPictureExtension(UpperAscii(ExtensionOf(path)))) selected.push_back(std::move(path));
     if (!selected.empty()) result = S_OK;
     WithState([&](SharedState& s) {

@@ -10,11 +10,6 @@ namespace ombrelo {
 inline constexpr const char kHtmlWindowClass[] = "TDisplay_Html_File";
 inline constexpr const char kPreviewBitmapName[] = "ombrelo.bmp";
 
-// The paths of a CF_HDROP block (DROPFILES), as DragQueryFileA gives them:
-// an ANSI list byte for byte, a wide list converted to the ANSI code page.
-// The list ends at its first empty name or at the end of the block.
-std::vector<std::string> ReadDropList(HGLOBAL drop);
-
 // The window's class name starts with "bosa_" (case-sensitive).
 bool IsBosaWindow(HWND window);
 // Hands a path to the HTML display window, when one runs, as WM_COPYDATA

@@ -153,6 +153,16 @@ std::string ProfileSection::Value(const std::string& key) const {
   return it == values_.end() ? std::string() : it->second;
 }
 
+int OpenWithCountOf(const std::string& text) {
+  int count = 0;
+  if (ParseProfileInteger(text, &count)) return std::clamp(count, 0, kMaxOpenWithCount);
+  // A number too large for 32 bits is still a number above the limit.
+  const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+  const size_t start = hex ? 2 : (!text.empty() && text[0] == '+' ? 1 : 0);
+  const char* digits = hex ? "0123456789abcdefABCDEF" : "0123456789";
+  return text.size() > start && text.find_first_not_of(digits, start) == std::string::npos ? kMaxOpenWithCount : 0;
+}
+
 namespace {
 // The keys of one file read value by value with the profile API, with one
 // key listing for the existence of keys.
@@ -189,14 +199,10 @@ OpenWithEntries ReadEntries(const Source& source, int count) {
   return entries;
 }
 
-int CountOf(const std::string& text) {
-  int count = 0;
-  return ParseProfileInteger(text, &count) ? count : 0;
-}
 }  // namespace
 
 OpenWithEntries ReadOpenWithFileByValue(const std::string& path) {
-  const int count = ReadProfileInteger(path, kOpenWithSection, "Count", 0);
+  const int count = OpenWithCountOf(ReadProfileString(path, kOpenWithSection, "Count"));
   if (count <= 0) return OpenWithEntries();
   return ReadEntries(ValueByValue(path), count);
 }
@@ -206,7 +212,7 @@ OpenWithEntries ReadOpenWithFile(const std::string& path) {
   // its key listing.
   std::optional<ProfileSection> section = ProfileSection::Read(path, kOpenWithSection);
   if (!section) return ReadOpenWithFileByValue(path);
-  return ReadEntries(*section, CountOf(section->Value("Count")));
+  return ReadEntries(*section, OpenWithCountOf(section->Value("Count")));
 }
 
 bool ReadOpenWithEntries(std::vector<std::string>& captions) {

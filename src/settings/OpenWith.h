@@ -13,9 +13,10 @@ namespace ombrelo {
 inline constexpr char kOpenWithSection[] = "OpenWith";
 // The argument template of an entry without its own "Params" key.
 inline constexpr char kDefaultOpenWithParams[] = "\"{Dateiname}\"";
-// Counts beyond this are read as this many entries: no menu can hold more
-// identifiers, and reading billions of empty entries would hang the shell.
-inline constexpr int kMaxOpenWithCount = 0x8000;
+// A "Count" above this is read as this many entries: a corrupt or
+// hand-edited file must not make the shell's process read and list billions
+// of entries.
+inline constexpr int kMaxOpenWithCount = 1000;
 
 struct OpenWithEntries {
   std::vector<std::string> Captions;
@@ -44,6 +45,9 @@ std::string ReadProfileString(const std::string& path, const char* section, cons
 int ReadProfileInteger(const std::string& path, const char* section, const char* key, int def);
 // Parses an integer by the rules above; false when text is not a number.
 bool ParseProfileInteger(const std::string& text, int* value);
+// The entry count of a "Count" text: 0 for no number or a negative one, at
+// most kMaxOpenWithCount (also for a number beyond 32 bits).
+int OpenWithCountOf(const std::string& text);
 // The key names of a section, as the profile API lists them.
 std::vector<std::string> ReadProfileKeyNames(const std::string& path, const char* section);
 

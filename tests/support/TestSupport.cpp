@@ -104,15 +104,38 @@ TempDir::TempDir() {
   }
 }
 
+namespace {
+// Deletes a folder tree through the wide API with the long-path prefix, so
+// that paths beyond MAX_PATH, names outside the code page and names Win32
+// would normalise ("x.") go too. The shell's own delete mishandles such trees
+// under Wine and can then delete in the current directory instead.
+void RemoveTree(const std::wstring& dir) {
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &found);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring path = dir + L"\\" + name;
+      if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        RemoveTree(path);
+      } else {
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(path.c_str());
+      }
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+  }
+  RemoveDirectoryW(dir.c_str());
+}
+}  // namespace
+
 TempDir::~TempDir() {
-  std::string from = path_.substr(0, path_.size() - 1);
-  from.push_back('\0');
-  from.push_back('\0');
-  SHFILEOPSTRUCTA op{};
-  op.wFunc = FO_DELETE;
-  op.pFrom = from.c_str();
-  op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-  SHFileOperationA(&op);
+  const std::string dir = path_.substr(0, path_.size() - 1);
+  std::wstring wide(dir.size(), L'\0');
+  wide.resize(static_cast<size_t>(
+      MultiByteToWideChar(CP_ACP, 0, dir.data(), static_cast<int>(dir.size()), wide.data(), static_cast<int>(wide.size()))));
+  if (wide.size() > 3) RemoveTree(L"\\\\?\\" + wide);
 }
 
 std::string TempDir::File(const std::string& name, const std::string& contents) const {

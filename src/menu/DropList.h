@@ -1,0 +1,31 @@
+#pragma once
+// Reading the file list of a CF_HDROP block (a DROPFILES header followed by
+// NUL-terminated names and an empty name) within the bounds of the block, so
+// that a malformed list can neither be read past nor yield a cut-off name.
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ombrelo {
+
+struct DropList {
+  // The names the extension can act on, as ANSI paths in list order.
+  std::vector<std::string> Files;
+  // Number of names in the list, those left out included.
+  size_t Count = 0;
+};
+
+// The names of the list in the block. A wide-character name that the ANSI
+// code page cannot represent is replaced by its short (8.3) form when that
+// exists and can be represented, and left out otherwise. A last name without
+// its terminating NUL is left out. nullopt when the block holds no readable
+// DROPFILES header.
+std::optional<DropList> ReadDropList(HGLOBAL block);
+
+// The ANSI form of a path, or of its short form; nullopt when neither
+// represents the path exactly.
+std::optional<std::string> AnsiPathOf(const std::wstring& path);
+
+}  // namespace ombrelo

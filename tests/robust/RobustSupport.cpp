@@ -1,0 +1,161 @@
+#include "RobustSupport.h"
+
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <iostream>
+
+namespace robust {
+
+namespace {
+
+uint32_t ReadSeed() {
+  if (const char* text = std::getenv("OMBRELO_SEED"); text && *text) return static_cast<uint32_t>(std::strtoul(text, nullptr, 10));
+  const auto now = std::chrono::high_resolution_clock::now().time_since_epoch().count();
+  return static_cast<uint32_t>(now ^ (now >> 32) ^ GetCurrentProcessId());
+}
+
+// Names the seed at the start and again beside every failing case.
+class SeedReport : public testing::EmptyTestEventListener {
+ public:
+  void OnTestProgramStart(const testing::UnitTest&) override {
+    std::cout << "Robustness run: seed " << RunSeed() << ", scale " << Scale()
+              << " (repeat with OMBRELO_SEED=" << RunSeed() << ")" << std::endl;
+  }
+  void OnTestEnd(const testing::TestInfo& info) override {
+    if (info.result()->Failed())
+      std::cout << "  repeat: OMBRELO_SEED=" << RunSeed() << " --gtest_filter=" << info.test_suite_name() << "."
+                << info.name() << std::endl;
+  }
+};
+
+class SeedEnvironment : public testing::Environment {
+ public:
+  SeedEnvironment() { testing::UnitTest::GetInstance()->listeners().Append(new SeedReport); }
+};
+
+testing::Environment* const kSeedEnvironment = testing::AddGlobalTestEnvironment(new SeedEnvironment);
+
+class RawDropObject final : public IDataObject {
+ public:
+  explicit RawDropObject(std::string block) : block_(std::move(block)) {}
+  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+    if (!ppv) return E_POINTER;
+    *ppv = riid == IID_IUnknown || riid == IID_IDataObject ? static_cast<IDataObject*>(this) : nullptr;
+    if (!*ppv) return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
+  STDMETHODIMP_(ULONG) Release() override {
+    LONG n = InterlockedDecrement(&refs_);
+    if (n == 0) delete this;
+    return n;
+  }
+  STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override {
+    if (!format || !medium) return E_INVALIDARG;
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, block_.size());
+    if (!h) return E_OUTOFMEMORY;
+    if (!block_.empty()) {
+      std::memcpy(GlobalLock(h), block_.data(), block_.size());
+      GlobalUnlock(h);
+    }
+    medium->tymed = TYMED_HGLOBAL;
+    medium->hGlobal = h;
+    medium->pUnkForRelease = nullptr;
+    return S_OK;
+  }
+  STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+  STDMETHODIMP QueryGetData(FORMATETC*) override { return S_OK; }
+  STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
+  STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+  STDMETHODIMP EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
+  STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
+  STDMETHODIMP DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+  STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
+
+ private:
+  std::string block_;
+  LONG refs_ = 1;
+};
+
+}  // namespace
+
+uint32_t RunSeed() {
+  static const uint32_t seed = ReadSeed();
+  return seed;
+}
+
+int Scale() {
+  static const int scale = [] {
+    const char* text = std::getenv("OMBRELO_STRESS");
+    int value = text ? std::atoi(text) : 1;
+    return value < 1 ? 1 : value;
+  }();
+  return scale;
+}
+
+int Rounds(int base) { return base * Scale(); }
+
+Rng CaseRng() {
+  const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : std::string();
+  std::seed_seq seq{RunSeed(), static_cast<uint32_t>(std::hash<std::string>{}(name))};
+  return Rng(seq);
+}
+
+int Between(Rng& rng, int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng); }
+
+bool Chance(Rng& rng, int percent) { return Between(rng, 0, 99) < percent; }
+
+std::string RandomBytes(Rng& rng, size_t count) {
+  std::string bytes(count, '\0');
+  for (char& c : bytes) c = static_cast<char>(Between(rng, 0, 255));
+  return bytes;
+}
+
+std::wstring FromAnsi(const std::string& ansi) {
+  int n = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(), n);
+  return wide;
+}
+
+IDataObject* MakeRawDropObject(const std::string& block) { return new RawDropObject(block); }
+
+namespace {
+std::string Header(bool wide) {
+  DROPFILES header{};
+  header.pFiles = sizeof(DROPFILES);
+  header.fWide = wide;
+  return std::string(reinterpret_cast<const char*>(&header), sizeof(header));
+}
+}  // namespace
+
+std::string DropBlock(const std::vector<std::string>& names, bool wide) {
+  if (wide) {
+    std::vector<std::wstring> converted;
+    for (const std::string& name : names) converted.push_back(FromAnsi(name));
+    return WideDropBlock(converted);
+  }
+  std::string block = Header(false);
+  for (const std::string& name : names) block.append(name).push_back('\0');
+  block.push_back('\0');
+  return block;
+}
+
+std::string WideDropBlock(const std::vector<std::wstring>& names) {
+  std::string block = Header(true);
+  for (std::wstring name : names) {
+    name.push_back(L'\0');
+    block.append(reinterpret_cast<const char*>(name.data()), name.size() * sizeof(wchar_t));
+  }
+  block.append(sizeof(wchar_t), '\0');
+  return block;
+}
+
+}  // namespace robust

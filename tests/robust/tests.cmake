@@ -1,0 +1,13 @@
+# The robustness suite: hostile input, partners and threads, each case seeded
+# (OMBRELO_SEED) and scaled (OMBRELO_STRESS; scripts/stress.sh runs it long).
+set(ROBUST_SUPPORT ${CMAKE_CURRENT_LIST_DIR}/RobustSupport.cpp ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)
+
+# Direct calls into the extension's code, to see the state it leaves.
+ombrelo_test(robust_core_tests CORE SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/HostileSelectionTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/HostileRegistryTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/HostileSettingsTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/HostilePreviewTest.cpp
+  ${CMAKE_SOURCE_DIR}/tests/menu/MenuTestBitmaps.cpp
+  ${ROBUST_SUPPORT})
+target_include_directories(robust_core_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
