@@ -65,8 +65,8 @@ void CopyOut(const std::string& text, CHAR* out, UINT cchMax) {
 
 HRESULT TFolContMenu::HelpText(UINT_PTR offset, UINT uType, CHAR* pszName, UINT cchMax) {
   if (uType != GCS_HELPTEXTA) return E_INVALIDARG;
-  // No selection of this object's own: no item to describe.
-  if (!Selected.Accepted || Selected.SelectedFiles.empty()) return E_INVALIDARG;
+  // No buffer, or no selection of this object's own: no item to describe.
+  if (!pszName || !Selected.Accepted || Selected.SelectedFiles.empty()) return E_INVALIDARG;
   const MenuSelection& state = Selected;
 
   if (state.IsMultiSelection) {

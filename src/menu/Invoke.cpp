@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -69,7 +70,8 @@ const char* FixedItemVerb(UINT offset) {
 }  // namespace
 
 HRESULT TFolContMenu::RunCommand(const CMINVOKECOMMANDINFO* lpici) {
-  if (!lpici) return E_INVALIDARG;
+  // The verb and the owner window must lie within the structure the caller gave.
+  if (!lpici || lpici->cbSize < offsetof(CMINVOKECOMMANDINFO, lpParameters)) return E_INVALIDARG;
   // Commands are accepted by offset only, never by verb string.
   const UINT_PTR verb = reinterpret_cast<UINT_PTR>(lpici->lpVerb);
   if (verb >> 16 != 0) return E_FAIL;
