@@ -8,11 +8,13 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "ResourceLimits.h"
 #include "Resources.h"
 #include "Scene.h"
+#include "menu/MenuTestBitmaps.h"
 #include "robust/RobustSupport.h"
 #include "support/DataObject.h"
 #include "support/TestSupport.h"
@@ -30,8 +32,8 @@ struct Seen {
   UINT previewWidth = 0, previewHeight = 0;
   std::vector<std::string> help;
   bool operator==(const Seen& o) const {
-    return count == o.count && items == o.items && previewWidth == o.previewWidth &&
-           previewHeight == o.previewHeight && help == o.help;
+    return std::tie(count, items, previewWidth, previewHeight, help) ==
+           std::tie(o.count, o.items, o.previewWidth, o.previewHeight, o.help);
   }
 };
 
@@ -90,25 +92,6 @@ Seen RightClick(IClassFactory* factory, IDataObject* selection, HDC dc) {
   return seen;
 }
 
-// A 32-bit memory DC to draw on, owned by one thread.
-class Canvas {
- public:
-  Canvas() : dc_(CreateCompatibleDC(nullptr)), bitmap_(CreateBitmap(240, 160, 1, 32, nullptr)) {
-    old_ = SelectObject(dc_, bitmap_);
-  }
-  ~Canvas() {
-    SelectObject(dc_, old_);
-    DeleteObject(bitmap_);
-    DeleteDC(dc_);
-  }
-  HDC dc() const { return dc_; }
-
- private:
-  HDC dc_;
-  HBITMAP bitmap_;
-  HGDIOBJ old_;
-};
-
 // The three selections a shell thread right-clicks: one picture, one text
 // file, several files of which two are pictures.
 struct Selections {
@@ -147,14 +130,14 @@ TEST(ShellThreads, TwoThreadsRightClickingAtOnceEachSeeTheirOwnMenusAndLeaveNoth
   std::vector<Seen> expected;
   {
     Selections mine(lists);
-    Canvas canvas;
+    menutest::Canvas canvas(240, 160, RGB(0, 0, 0));
     for (IDataObject* selection : mine.objects) expected.push_back(RightClick(factory, selection, canvas.dc()));
     for (int i = 0; i < 30; ++i) RightClick(factory, mine.objects[static_cast<size_t>(i % 3)], canvas.dc());
   }
   // A picture menu built last fixes how many icon-item bitmaps the module keeps.
   auto lastPictureMenu = [&] {
     Selections mine(lists);
-    Canvas canvas;
+    menutest::Canvas canvas(240, 160, RGB(0, 0, 0));
     EXPECT_EQ(expected[0], RightClick(factory, mine.objects[0], canvas.dc()));
   };
   ASSERT_EQ(60, expected[0].count);
@@ -174,7 +157,7 @@ TEST(ShellThreads, TwoThreadsRightClickingAtOnceEachSeeTheirOwnMenusAndLeaveNoth
       CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
       {
         Selections mine(lists);
-        Canvas canvas;
+        menutest::Canvas canvas(240, 160, RGB(0, 0, 0));
         robust::Rng rng(robust::RunSeed() + static_cast<uint32_t>(index));
         for (int round = 0; round < rounds; ++round) {
           const size_t kind = static_cast<size_t>(robust::Between(rng, 0, 2));

@@ -17,6 +17,7 @@ target_include_directories(robust_core_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 ombrelo_test(robust_com_tests SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ShellThreadsTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ComMisuseTest.cpp
+  ${CMAKE_SOURCE_DIR}/tests/menu/MenuTestBitmaps.cpp
   ${CMAKE_SOURCE_DIR}/bench/Scene.cpp
   ${CMAKE_SOURCE_DIR}/bench/Resources.cpp
   ${ROBUST_SUPPORT})
