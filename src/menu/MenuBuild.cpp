@@ -112,8 +112,6 @@ UINT HighestSingleSelectionOffset(UINT openWithCount, bool isTextFile, bool inBo
 UINT SingleSelectionCount(UINT highestOffset) { return std::max(kSingleSelectionCount, highestOffset + 1); }
 
 HRESULT TFolContMenu::BuildMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UINT idCmdLast, UINT) {
-  // A menu that does not exist gets nothing, and nothing is reported added.
-  if (!IsMenu(hmenu)) return E_INVALIDARG;
   const UINT F = idCmdFirst;
   // A new menu replaces the preview of this object's previous one.
   PreviewBitmap.reset();
