@@ -184,7 +184,7 @@ TEST_F(ComMisuse, AHandlerActsOnItsOwnSelectionNotOnTheLastOneInTheProcess) {
   DestroyMenu(pictureShell);
 }
 
-TEST_F(ComMisuse, NullAndInvalidPointersAndHandlesAreRefused) {
+TEST_F(ComMisuse, NullAndInvalidPointersAndHandlesAnswerCleanly) {
   EXPECT_EQ(E_POINTER, dll_.GetClassObject(robust::kHandlerClsid, IID_IClassFactory, nullptr));
   EXPECT_EQ(E_POINTER, dll_.factory()->CreateInstance(nullptr, IID_IContextMenu, nullptr));
   EXPECT_EQ(E_POINTER, dll_.factory()->QueryInterface(IID_IClassFactory, nullptr));
