@@ -78,13 +78,10 @@ std::string LocateExecutable() {
   return candidate;
 }
 
-std::string ArgumentText(const std::string& request, INT_PTR number, const std::string& argument) {
+std::string ArgumentText(const std::string& request, INT_PTR number, const std::string& argument, bool multi) {
   std::string text;
   if (!request.empty()) text = std::to_string(static_cast<LONG>(number));
-  if (!argument.empty()) {
-    bool multi = WithState([](const SharedState& s) { return s.IsMultiSelection; });
-    text = (multi ? "MultiConv " : "Show ") + argument;
-  }
+  if (!argument.empty()) text = (multi ? "MultiConv " : "Show ") + argument;
   return text;
 }
 
@@ -110,13 +107,18 @@ void StartProcess(const std::string& executable, const std::string& arguments) {
 
 }  // namespace
 
-int StartMainProgram(const std::string& request, INT_PTR number, const std::string& argument) {
+int StartMainProgram(const std::string& request, INT_PTR number, const std::string& argument, bool multiConvert) {
   std::string executable = LocateExecutable();
   // The placeholder is never started: it would run whatever "-" the
   // system's search finds.
   if (executable.empty() || executable == kNoFile) return 1;
-  StartProcess(executable, ArgumentText(request, number, argument));
+  StartProcess(executable, ArgumentText(request, number, argument, multiConvert));
   return 1;
+}
+
+int StartMainProgram(const std::string& request, INT_PTR number, const std::string& argument) {
+  const bool multi = WithState([](const SharedState& s) { return s.IsMultiSelection; });
+  return StartMainProgram(request, number, argument, multi);
 }
 
 INT_PTR EnsureMainProgramRunning() {

@@ -8,7 +8,11 @@ namespace ombrelo {
 
 // Locates the executable (asking for its folder if needed), records it in
 // "cmd" and starts it with the argument line built from the three inputs.
-// number is the invoking window's handle (its 32-bit value) or 0. Returns 1.
+// number is the invoking window's handle (its 32-bit value) or 0. An
+// argument is passed as "MultiConv <argument>" when multiConvert is set,
+// else as "Show <argument>". Returns 1.
+int StartMainProgram(const std::string& request, INT_PTR number, const std::string& argument, bool multiConvert);
+// The same, with multiConvert taken from the module-wide IsMultiSelection.
 int StartMainProgram(const std::string& request, INT_PTR number, const std::string& argument);
 // The main program's command window when it runs; otherwise asks (or not,
 // with "AutoStart"), maybe starts it, and returns 1.

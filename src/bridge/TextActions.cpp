@@ -93,11 +93,14 @@ std::optional<std::vector<std::string>> ReadTextLines(const std::string& path) {
 }
 
 void CopyToClipboard(const std::string& path, bool nameOnly) {
+  CopyToClipboard(path, nameOnly, WithState([](SharedState& s) { return s.IsTextFile; }));
+}
+
+void CopyToClipboard(const std::string& path, bool nameOnly, bool isTextFile) {
   if (nameOnly) {
     PutTextOnClipboard(path);
     return;
   }
-  bool isTextFile = WithState([](SharedState& s) { return s.IsTextFile; });
   if (!isTextFile) {
     SendMainProgramCommand(path, "PicClip");
     return;

@@ -10,6 +10,9 @@ namespace ombrelo {
 // nameOnly: puts the path itself on the clipboard. Otherwise a text file's
 // lines go to the clipboard, and for a picture the main program is asked
 // to copy it ("PicClip"), since only it reads every picture format.
+// isTextFile tells which of the two the path is.
+void CopyToClipboard(const std::string& path, bool nameOnly, bool isTextFile);
+// The same, with isTextFile taken from the module-wide IsTextFile.
 void CopyToClipboard(const std::string& path, bool nameOnly);
 // Joins the lines with CR LF (none after the last) and stores the text as
 // CF_TEXT. False when the clipboard could not be written.

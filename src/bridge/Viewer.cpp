@@ -143,6 +143,10 @@ bool RunExternalViewer(const std::string& viewer, const std::string& path) {
 }
 
 void DisplayPicture(HWND window, const std::string& path) {
+  DisplayPicture(window, path, WithState([](SharedState& s) { return s.IsTextFile; }));
+}
+
+void DisplayPicture(HWND window, const std::string& path, bool isTextFile) {
   INT_PTR windowNumber = reinterpret_cast<INT_PTR>(window);
   if (!FindMainProgramWindow()) {
     StartMainProgram(path, windowNumber, "");
@@ -153,7 +157,7 @@ void DisplayPicture(HWND window, const std::string& path) {
     return;
   }
   if (!FindMainProgramWindow()) return;
-  if (WithState([](SharedState& s) { return s.IsTextFile; })) {
+  if (isTextFile) {
     OpenInTextViewer(path);
     return;
   }
@@ -162,7 +166,7 @@ void DisplayPicture(HWND window, const std::string& path) {
     return;
   }
   std::string viewer = ReadExternalViewer();
-  if (viewer.empty() || RunExternalViewer(viewer, path)) StartMainProgram(path, windowNumber, path);
+  if (viewer.empty() || RunExternalViewer(viewer, path)) StartMainProgram(path, windowNumber, path, false);
 }
 
 }  // namespace ombrelo

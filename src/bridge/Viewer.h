@@ -9,6 +9,9 @@
 namespace ombrelo {
 
 // The action of the preview item; window is the window that invoked it.
+// isTextFile: the path is a text file, shown in the text viewer.
+void DisplayPicture(HWND window, const std::string& path, bool isTextFile);
+// The same, with isTextFile taken from the module-wide IsTextFile.
 void DisplayPicture(HWND window, const std::string& path);
 // Starts the external viewer with the picture. True only when the user asked
 // for the main program's own viewer instead (the viewer was missing).

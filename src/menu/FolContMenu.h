@@ -12,12 +12,33 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include <string>
+#include <vector>
+
 #include "common/Handles.h"
 
 namespace ombrelo {
 
 // {67C63340-679B-11D2-92EE-000021474C15}
 extern const CLSID CLSID_TFolContMenu;
+
+// What one handler object's menu, help texts and commands act on: the
+// selection its own Initialize took and the open-with entries its own
+// QueryContextMenu read. Initialize also publishes the selection to the
+// module-wide state, but an object never acts on another object's
+// selection: two shell threads may show menus at the same time.
+struct MenuSelection {
+  bool Accepted = false;  // the last Initialize that read a file list returned S_OK
+  std::vector<std::string> SelectedFiles;
+  bool IsMultiSelection = false;
+  bool IsTextFile = false;
+  bool InBosaDialog = false;
+  bool DisplaySymEnabled = false;
+  UINT PictureItemState = 0;
+  std::string PreviewBitmapPath;
+  std::vector<std::string> OpenWithCommands;
+  std::vector<std::string> OpenWithParams;
+};
 
 class TFolContMenu final : public IShellExtInit, public IContextMenu3, public ISupportErrorInfo {
  public:
@@ -57,6 +78,8 @@ class TFolContMenu final : public IShellExtInit, public IContextMenu3, public IS
   HRESULT MeasurePreviewItem(MEASUREITEMSTRUCT* item);
   HRESULT DrawPreviewItem(const DRAWITEMSTRUCT* item);
 
+  // This object's selection (Initialize) and open-with lists (QueryContextMenu).
+  MenuSelection Selected;
   // Per-menu fields, written by QueryContextMenu (a new object has them 0).
   UINT PreviewCommandId = 0;
   int PreviewWidth = 0;

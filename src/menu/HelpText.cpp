@@ -9,29 +9,10 @@
 #include "lang/DMSStrings.h"
 #include "menu/CommandIds.h"
 #include "menu/FolContMenu.h"
-#include "server/ModuleState.h"
 
 namespace ombrelo {
 
 namespace {
-
-struct HelpState {
-  bool isMultiSelection = false;
-  bool isTextFile = false;
-  std::string firstFile;
-  std::vector<std::string> openWithCommands;
-};
-
-HelpState CopyHelpState() {
-  return WithState([](SharedState& s) {
-    HelpState copy;
-    copy.isMultiSelection = s.IsMultiSelection;
-    copy.isTextFile = s.IsTextFile;
-    if (!s.SelectedFiles.empty()) copy.firstFile = s.SelectedFiles.front();
-    copy.openWithCommands = s.OpenWithCommands;
-    return copy;
-  });
-}
 
 // The help text of the preview item, which depends on the main program.
 std::string GetPreviewHelpText(bool isTextFile) {
@@ -61,12 +42,12 @@ std::optional<std::string> FixedItemText(UINT_PTR offset, bool isTextFile) {
   }
 }
 
-std::optional<std::string> TextItemText(UINT_PTR offset, const HelpState& state) {
+std::optional<std::string> TextItemText(UINT_PTR offset, const MenuSelection& state) {
   switch (offset) {
     case CmdPrintText: return LookupText("@id_status_print_Text");
     case CmdWordpadText: return LookupText("@id_status_wordpad_Text");
     case CmdCopyText: return LookupText("@id_status_copyText");
-    case CmdCopyTextName: return NameText(state.firstFile);
+    case CmdCopyTextName: return NameText(state.SelectedFiles.front());
     case CmdTextOptions: return LookupText("@id_status_options");
     default: return std::nullopt;
   }
@@ -84,28 +65,30 @@ void CopyOut(const std::string& text, CHAR* out, UINT cchMax) {
 
 HRESULT TFolContMenu::HelpText(UINT_PTR offset, UINT uType, CHAR* pszName, UINT cchMax) {
   if (uType != GCS_HELPTEXTA) return E_INVALIDARG;
-  const HelpState state = CopyHelpState();
+  // No buffer, or no selection of this object's own: no item to describe.
+  if (!pszName || !Selected.Accepted || Selected.SelectedFiles.empty()) return E_INVALIDARG;
+  const MenuSelection& state = Selected;
 
-  if (state.isMultiSelection) {
+  if (state.IsMultiSelection) {
     if (offset == CmdConvertSelection) CopyOut(LookupText("@id_status_ConvertImages"), pszName, cchMax);
     return S_OK;
   }
   if (offset >= SingleSelectionOffsetBound(HighestOffsetUsed)) return E_INVALIDARG;
 
-  std::optional<std::string> text = FixedItemText(offset, state.isTextFile);
-  if (!text && state.isTextFile) text = TextItemText(offset, state);
-  if (!text && !state.isTextFile) {
+  std::optional<std::string> text = FixedItemText(offset, state.IsTextFile);
+  if (!text && state.IsTextFile) text = TextItemText(offset, state);
+  if (!text && !state.IsTextFile) {
     const UINT_PTR shift = static_cast<UINT_PTR>(LastOpenWithId) - FirstOpenWithId + 8;
     if (offset == shift + CmdCopyImage) text = LookupText("@id_status_bmpclip");
-    else if (offset == shift + CmdCopyImageName) text = NameText(state.firstFile);
+    else if (offset == shift + CmdCopyImageName) text = NameText(state.SelectedFiles.front());
     else if (offset == shift + CmdOptions) text = LookupText("@id_status_options");
     else if (offset == shift + CmdWallpaperCentered) text = LookupText("@id_status_wallpaper_centered");
     else if (offset == shift + CmdWallpaperTiled) text = LookupText("@id_status_wallpaper_tiled");
     else if (offset == shift + CmdWallpaperScaled) text = LookupText("@id_status_wallpaper_scaled");
     else if (LastOpenWithId >= CmdFirst) {
       int entry = OpenWithEntryIndex(static_cast<UINT>(offset), LastOpenWithId - CmdFirst);
-      if (entry >= 0 && static_cast<size_t>(entry) < state.openWithCommands.size())
-        text = state.openWithCommands[static_cast<size_t>(entry)];
+      if (entry >= 0 && static_cast<size_t>(entry) < state.OpenWithCommands.size())
+        text = state.OpenWithCommands[static_cast<size_t>(entry)];
     }
   }
   if (text) CopyOut(*text, pszName, cchMax);

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -18,29 +19,10 @@
 #include "common/Handles.h"
 #include "menu/CommandIds.h"
 #include "menu/FolContMenu.h"
-#include "server/ModuleState.h"
 
 namespace ombrelo {
 
 namespace {
-
-struct InvokeState {
-  std::vector<std::string> selectedFiles;
-  bool isMultiSelection = false;
-  bool isTextFile = false;
-  std::vector<std::string> openWithCommands;
-  std::vector<std::string> openWithParams;
-};
-
-InvokeState CopyInvokeState() {
-  return WithState([](SharedState& s) {
-    return InvokeState{s.SelectedFiles, s.IsMultiSelection, s.IsTextFile, s.OpenWithCommands, s.OpenWithParams};
-  });
-}
-
-void SetMultiSelection(bool on) {
-  WithState([on](SharedState& s) { s.IsMultiSelection = on; });
-}
 
 // A new empty file "spm<hex>.tmp" in the temporary folder; empty on failure.
 std::string CreateTempListFileName() {
@@ -69,7 +51,7 @@ bool WriteListFile(const std::string& listFile, const std::vector<std::string>& 
 void ConvertWithListFile(const std::vector<std::string>& paths) {
   std::string listFile = CreateTempListFileName();
   if (listFile.empty() || !WriteListFile(listFile, paths)) return;
-  StartMainProgram(listFile, 0, listFile);
+  StartMainProgram(listFile, 0, listFile, true);
 }
 
 // The main program's verbs for the fixed items of both menus.
@@ -88,20 +70,23 @@ const char* FixedItemVerb(UINT offset) {
 }  // namespace
 
 HRESULT TFolContMenu::RunCommand(const CMINVOKECOMMANDINFO* lpici) {
-  if (!lpici) return E_INVALIDARG;
+  // The verb and the owner window must lie within the structure the caller gave.
+  if (!lpici || lpici->cbSize < offsetof(CMINVOKECOMMANDINFO, lpParameters)) return E_INVALIDARG;
   // Commands are accepted by offset only, never by verb string.
   const UINT_PTR verb = reinterpret_cast<UINT_PTR>(lpici->lpVerb);
   if (verb >> 16 != 0) return E_FAIL;
   const UINT offset = static_cast<UINT>(verb & 0xFFFF);
   const HWND owner = lpici->hwnd;
 
-  const InvokeState state = CopyInvokeState();
-  if (state.selectedFiles.empty()) return E_FAIL;  // nothing was selected
-  const std::string& path = state.selectedFiles.front();
+  // A copy of this object's own selection: the actions below wait for
+  // dialogs and other programs, and must act on the files of this menu.
+  const MenuSelection state = Selected;
+  if (!state.Accepted || state.SelectedFiles.empty()) return E_FAIL;  // nothing was selected
+  const std::string& path = state.SelectedFiles.front();
 
-  if (state.isMultiSelection) {
+  if (state.IsMultiSelection) {
     if (offset != CmdConvertSelection) return E_FAIL;
-    Contained([&] { ConvertWithListFile(state.selectedFiles); });
+    Contained([&] { ConvertWithListFile(state.SelectedFiles); });
     return S_OK;
   }
   if (offset >= SingleSelectionOffsetBound(HighestOffsetUsed)) return E_INVALIDARG;
@@ -113,18 +98,13 @@ HRESULT TFolContMenu::RunCommand(const CMINVOKECOMMANDINFO* lpici) {
     return S_OK;
   };
 
-  if (offset == CmdPreview) return run([&] { DisplayPicture(owner, path); });
-  if (offset == CmdConvert)
-    return run([&] {
-      // The main program's start chooses "MultiConv " while the flag is set.
-      SetMultiSelection(true);
-      Contained([&] { ConvertWithListFile(state.selectedFiles); });
-      SetMultiSelection(false);
-    });
+  if (offset == CmdPreview) return run([&] { DisplayPicture(owner, path, state.IsTextFile); });
+  // One picture converted like a multiple selection: "MultiConv " and a list file.
+  if (offset == CmdConvert) return run([&] { ConvertWithListFile(state.SelectedFiles); });
   if (const char* verbText = FixedItemVerb(offset))
     return run([&] { SendMainProgramCommand(path, verbText); });
 
-  if (state.isTextFile) {
+  if (state.IsTextFile) {
     switch (offset) {
       case CmdPrintText:
         return run([&] { ShellExecuteA(nullptr, "print", path.c_str(), "", "", SW_SHOWNORMAL); });
@@ -132,16 +112,16 @@ HRESULT TFolContMenu::RunCommand(const CMINVOKECOMMANDINFO* lpici) {
         return run([&] {
           ShellExecuteA(nullptr, "open", "wordpad", pathparts::Quoted(path).c_str(), "", SW_SHOWNORMAL);
         });
-      case CmdCopyText: return run([&] { CopyToClipboard(path, false); });
-      case CmdCopyTextName: return run([&] { CopyToClipboard(path, true); });
+      case CmdCopyText: return run([&] { CopyToClipboard(path, false, state.IsTextFile); });
+      case CmdCopyTextName: return run([&] { CopyToClipboard(path, true, state.IsTextFile); });
       case CmdTextOptions: return run([&] { SendMainProgramCommand(path, "options"); });
       default: return E_FAIL;
     }
   }
 
   const UINT shift = LastOpenWithId - FirstOpenWithId + 8;
-  if (offset == shift + CmdCopyImage) return run([&] { CopyToClipboard(path, false); });
-  if (offset == shift + CmdCopyImageName) return run([&] { CopyToClipboard(path, true); });
+  if (offset == shift + CmdCopyImage) return run([&] { CopyToClipboard(path, false, state.IsTextFile); });
+  if (offset == shift + CmdCopyImageName) return run([&] { CopyToClipboard(path, true, state.IsTextFile); });
   if (offset == shift + CmdOptions) return run([&] { SendMainProgramCommand(path, "options"); });
   if (offset == CmdPrintPreview) return run([&] { SendMainProgramCommand(path, "drucken"); });
   if (offset == shift + CmdWallpaperCentered) return run([&] { SetWallpaper(path, kWallpaperCentered); });
@@ -152,9 +132,9 @@ HRESULT TFolContMenu::RunCommand(const CMINVOKECOMMANDINFO* lpici) {
     if (entry >= 0)
       return run([&] {
         size_t i = static_cast<size_t>(entry);
-        if (i >= state.openWithCommands.size()) return;  // no such entry: nothing to start
-        const std::string params = i < state.openWithParams.size() ? state.openWithParams[i] : std::string();
-        RunOpenWithProgram(state.openWithCommands[i], path, params, owner);
+        if (i >= state.OpenWithCommands.size()) return;  // no such entry: nothing to start
+        const std::string params = i < state.OpenWithParams.size() ? state.OpenWithParams[i] : std::string();
+        RunOpenWithProgram(state.OpenWithCommands[i], path, params, owner);
       });
   }
   return E_FAIL;

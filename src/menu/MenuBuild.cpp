@@ -84,9 +84,9 @@ PreviewItemText GetPreviewItemText() {
   return {LookupText("@idUnkownFormat"), MFS_GRAYED};
 }
 
-UINT BuildOpenWithMenu(HMENU submenu, UINT first, const std::vector<std::string>& captions, bool withIcons) {
+UINT BuildOpenWithMenu(HMENU submenu, UINT first, const std::vector<std::string>& captions,
+                       std::vector<std::string>& commands, std::vector<std::string>& params, bool withIcons) {
   if (!captions.empty()) {
-    const std::vector<std::string> commands = WithState([](SharedState& s) { return s.OpenWithCommands; });
     const size_t shown = std::min<size_t>(captions.size(), kMaxOpenWithItems);
     IconItemCanvas canvas;
     for (size_t i = 0; i < shown; ++i) {
@@ -97,10 +97,8 @@ UINT BuildOpenWithMenu(HMENU submenu, UINT first, const std::vector<std::string>
     }
   }
   // Commands and help texts index these lists by entry; fillers have no item.
-  WithState([](SharedState& s) {
-    while (s.OpenWithCommands.size() < kMinOpenWithEntries) s.OpenWithCommands.push_back("Dummy");
-    while (s.OpenWithParams.size() < kMinOpenWithEntries) s.OpenWithParams.push_back("Dummy");
-  });
+  while (commands.size() < kMinOpenWithEntries) commands.push_back("Dummy");
+  while (params.size() < kMinOpenWithEntries) params.push_back("Dummy");
   return std::max<UINT>(static_cast<UINT>(captions.size()), kMinOpenWithEntries);
 }
 
@@ -120,8 +118,12 @@ HRESULT TFolContMenu::BuildMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UI
   PreviewWidth = 0;
   PreviewHeight = 0;
 
-  const SharedState state = SnapshotState();
-  if (state.SelectedFiles.empty()) return Count(0);  // no successful Initialize
+  // Only this object's own accepted selection gets a menu: before its
+  // Initialize, or after one that refused the files, nothing is added.
+  // Worked on as a copy: the preview requests below wait for the main
+  // program, and calls that arrive meanwhile must not change it under us.
+  MenuSelection state = Selected;
+  if (!state.Accepted || state.SelectedFiles.empty()) return Count(0);
 
   if (state.IsMultiSelection) {
     if (!HasRoom(F, idCmdLast, 1)) return Count(0);
@@ -140,18 +142,15 @@ HRESULT TFolContMenu::BuildMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UI
   // the setting changes while the menu is built.
   const bool previewInShellMenu = ReadMainMenuSetting(text);
 
-  std::vector<std::string> captions;
-  if (!text) {
-    // A repeated QueryContextMenu starts the lists afresh, so they always
-    // match the entries of this menu.
-    WithState([](SharedState& s) {
-      s.OpenWithCommands.clear();
-      s.OpenWithParams.clear();
-    });
-    ReadOpenWithEntries(captions);
-  }
-  const UINT entries = static_cast<UINT>(std::min<size_t>(captions.size(), kMaxOpenWithCount));
-  const UINT highest = HighestSingleSelectionOffset(entries, text, state.InBosaDialog);
+  // A repeated QueryContextMenu starts the lists afresh, so they always
+  // match the entries of this menu.
+  OpenWithEntries entries;
+  if (!text) entries = LoadOpenWithEntries();
+  const std::vector<std::string>& captions = entries.Captions;
+  state.OpenWithCommands = std::move(entries.Commands);
+  state.OpenWithParams = std::move(entries.Params);
+  const UINT entryCount = static_cast<UINT>(std::min<size_t>(captions.size(), kMaxOpenWithCount));
+  const UINT highest = HighestSingleSelectionOffset(entryCount, text, state.InBosaDialog);
   const UINT count = SingleSelectionCount(highest);
   // Identifiers beyond idCmdLast belong to the shell or another handler.
   if (!HasRoom(F, idCmdLast, count)) {
@@ -199,8 +198,9 @@ HRESULT TFolContMenu::BuildMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UI
     UniqueMenu openWith(CreatePopupMenu());
     CmdFirst = F;
     FirstOpenWithId = F + CmdOpenWithEntry;
-    const UINT n = openWith ? BuildOpenWithMenu(openWith.get(), FirstOpenWithId, captions, state.DisplaySymEnabled)
-                            : std::max(entries, kMinOpenWithEntries);
+    const UINT n = openWith ? BuildOpenWithMenu(openWith.get(), FirstOpenWithId, captions, state.OpenWithCommands,
+                                                state.OpenWithParams, state.DisplaySymEnabled)
+                            : std::max(entryCount, kMinOpenWithEntries);
     LastOpenWithId = F + OpenWithEntryOffset(n - 1);
     if (openWith) {
       AppendSeparator(openWith.get(), F + CmdOpenWithSeparator);
@@ -208,7 +208,15 @@ HRESULT TFolContMenu::BuildMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UI
     }
     AttachPopup(mainMenu, 0, openWith, LookupText("@idOeffnenMit"));
     shift = ShiftAfterOpenWith(n);
+    // Published for the module as the last menu built; this object's help
+    // texts and commands use its own copy.
+    WithState([&](SharedState& s) {
+      s.OpenWithCommands = state.OpenWithCommands;
+      s.OpenWithParams = state.OpenWithParams;
+    });
   }
+  Selected.OpenWithCommands = state.OpenWithCommands;
+  Selected.OpenWithParams = state.OpenWithParams;
 
   if (full) {
     const UINT S = shift;

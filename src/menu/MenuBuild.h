@@ -29,10 +29,11 @@ struct PreviewItemText {
 PreviewItemText GetPreviewItemText();
 
 // Appends the open-with entries (at most 30) to submenu with identifiers
-// first + their offset, as icon items or plain text, pads the module-wide
-// open-with lists with "Dummy" to five entries, and returns N, the number
-// of entries after padding.
-UINT BuildOpenWithMenu(HMENU submenu, UINT first, const std::vector<std::string>& captions, bool withIcons);
+// first + their offset, as icon items (with the programs in commands) or
+// plain text, pads commands and params with "Dummy" to five entries, and
+// returns N, the number of entries after padding.
+UINT BuildOpenWithMenu(HMENU submenu, UINT first, const std::vector<std::string>& captions,
+                       std::vector<std::string>& commands, std::vector<std::string>& params, bool withIcons);
 
 // The highest command offset a single-selection menu uses, and the count
 // QueryContextMenu reports for it.

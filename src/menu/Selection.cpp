@@ -48,6 +48,19 @@ class HeldMedium {
   bool filled_ = false;
 };
 
+// The object's copy of the selection that Initialize has just published.
+MenuSelection SelectionOf(const SharedState& s) {
+  MenuSelection copy;
+  copy.SelectedFiles = s.SelectedFiles;
+  copy.IsMultiSelection = s.IsMultiSelection;
+  copy.IsTextFile = s.IsTextFile;
+  copy.InBosaDialog = s.InBosaDialog;
+  copy.DisplaySymEnabled = s.DisplaySymEnabled;
+  copy.PictureItemState = s.PictureItemState;
+  copy.PreviewBitmapPath = s.PreviewBitmapPath;
+  return copy;
+}
+
 }  // namespace
 
 bool IsBosaWindow(HWND window) {
@@ -96,6 +109,7 @@ HRESULT TFolContMenu::InitializeSelection(IDataObject* lpdobj) {
       s.OpenWithCommands.clear();
       s.OpenWithParams.clear();
     });
+    Selected = MenuSelection();
     return E_FAIL;
   }
 
@@ -122,7 +136,9 @@ HRESULT TFolContMenu::InitializeSelection(IDataObject* lpdobj) {
       s.IsMultiSelection = false;
       s.IsTextFile = c.isTextFile;
       s.PictureItemState = c.pictureItemState;
+      Selected = SelectionOf(s);
     });
+    Selected.Accepted = c.supported;
     if (c.supported) {
       result = S_OK;
     } else if (UpperAscii(ExtensionOf(path)) == ".HTML") {
@@ -140,7 +156,9 @@ HRESULT TFolContMenu::InitializeSelection(IDataObject* lpdobj) {
       s.InBosaDialog = inBosaDialog;
       s.PreviewBitmapPath = previewPath;
       s.IsMultiSelection = true;
+      Selected = SelectionOf(s);
     });
+    Selected.Accepted = result == S_OK;
   }
   return result;
 }

@@ -2,9 +2,11 @@
 // The module-wide state that every handler object of the process shares,
 // and module start-up and shutdown.
 //
-// The selection and the open-with lists are shared on purpose (the last
-// Initialize in the process wins), but the containers sit behind one short
-// lock so that two shell threads can never corrupt them. Code copies what it
+// The selection and the open-with lists here are those of the last
+// Initialize and the last menu in the process; each handler object acts on
+// its own copy (TFolContMenu::Selected), so that menus shown by two shell
+// threads at once never act on each other's files. The containers sit
+// behind one short lock so that two shell threads can never corrupt them. Code copies what it
 // needs under the lock and works on the copy; the lock is never held across
 // SendMessage, a dialog or a process start.
 #include <windows.h>

@@ -215,12 +215,22 @@ OpenWithEntries ReadOpenWithFile(const std::string& path) {
   return ReadEntries(*section, OpenWithCountOf(section->Value("Count")));
 }
 
+namespace {
+// False, after the internal-error box, when start-up did not make the lists.
+bool OpenWithListsExist() {
+  if (WithState([](SharedState& s) { return s.OpenWithListsExist; })) return true;
+  MessageBoxA(GetForegroundWindow(), LookupText("@idInternalError").c_str(), "Ombrelo (Code: 07)",
+              MB_ICONERROR | MB_SETFOREGROUND);
+  return false;
+}
+}  // namespace
+
+OpenWithEntries LoadOpenWithEntries() {
+  return OpenWithListsExist() ? ReadOpenWithFile(GetSettingsFilePath()) : OpenWithEntries();
+}
+
 bool ReadOpenWithEntries(std::vector<std::string>& captions) {
-  if (!WithState([](SharedState& s) { return s.OpenWithListsExist; })) {
-    MessageBoxA(GetForegroundWindow(), LookupText("@idInternalError").c_str(), "Ombrelo (Code: 07)",
-                MB_ICONERROR | MB_SETFOREGROUND);
-    return false;
-  }
+  if (!OpenWithListsExist()) return false;
   OpenWithEntries entries = ReadOpenWithFile(GetSettingsFilePath());
   captions.insert(captions.end(), entries.Captions.begin(), entries.Captions.end());
   WithState([&](SharedState& s) {

@@ -36,6 +36,10 @@ OpenWithEntries ReadOpenWithFileByValue(const std::string& path);
 // at least one entry afterwards. Shows the internal-error box when the
 // module-wide lists do not exist (start-up failed).
 bool ReadOpenWithEntries(std::vector<std::string>& captions);
+// The same entries for one menu, leaving the module-wide lists alone: the
+// entries of the user's settings file, or none (after the internal-error
+// box) when those lists do not exist.
+OpenWithEntries LoadOpenWithEntries();
 
 // Profile reading rules, shared with other readers of the settings file.
 // A string value as GetPrivateProfileStringA gives it in 1024 characters.

@@ -9,6 +9,8 @@
 #include <functional>
 #include <iostream>
 
+#include "support/TestSupport.h"
+
 namespace robust {
 
 namespace {
@@ -156,6 +158,40 @@ std::string WideDropBlock(const std::vector<std::wstring>& names) {
   }
   block.append(sizeof(wchar_t), '\0');
   return block;
+}
+
+const CLSID kHandlerClsid = {0x67C63340, 0x679B, 0x11D2, {0x92, 0xEE, 0x00, 0x00, 0x21, 0x47, 0x4C, 0x15}};
+
+namespace {
+template <class F>
+F Export(HMODULE module, const char* name) {
+  return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+}  // namespace
+
+ExtensionDll::ExtensionDll() : module_(LoadLibraryA(testsupport::DllPath().c_str())) {
+  if (FAILED(GetClassObject(kHandlerClsid, IID_IClassFactory, reinterpret_cast<void**>(&factory_))))
+    factory_ = nullptr;
+}
+
+ExtensionDll::~ExtensionDll() {
+  ReleaseFactory();
+  if (module_) FreeLibrary(module_);
+}
+
+HRESULT ExtensionDll::GetClassObject(REFCLSID clsid, REFIID iid, void** object) const {
+  auto get = module_ ? Export<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(module_, "DllGetClassObject") : nullptr;
+  return get ? get(clsid, iid, object) : E_UNEXPECTED;
+}
+
+HRESULT ExtensionDll::CanUnloadNow() const {
+  auto can = module_ ? Export<HRESULT(WINAPI*)()>(module_, "DllCanUnloadNow") : nullptr;
+  return can ? can() : E_UNEXPECTED;
+}
+
+void ExtensionDll::ReleaseFactory() {
+  if (factory_) factory_->Release();
+  factory_ = nullptr;
 }
 
 }  // namespace robust

@@ -9,6 +9,7 @@
 // runs larger values).
 #include <windows.h>
 #include <objidl.h>
+#include <unknwn.h>
 
 #include <cstdint>
 #include <random>
@@ -46,5 +47,26 @@ IDataObject* MakeRawDropObject(const std::string& block);
 // names go into a wide list converted from the ANSI code page.
 std::string DropBlock(const std::vector<std::string>& names, bool wide);
 std::string WideDropBlock(const std::vector<std::wstring>& names);
+
+// The extension DLL loaded as the shell loads it, with its class factory
+// from DllGetClassObject (one reference, given back by ReleaseFactory or at
+// destruction) and its unload export.
+class ExtensionDll {
+ public:
+  ExtensionDll();
+  ~ExtensionDll();
+  ExtensionDll(const ExtensionDll&) = delete;
+  ExtensionDll& operator=(const ExtensionDll&) = delete;
+  IClassFactory* factory() const { return factory_; }
+  HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** object) const;
+  HRESULT CanUnloadNow() const;
+  void ReleaseFactory();
+
+ private:
+  HMODULE module_ = nullptr;
+  IClassFactory* factory_ = nullptr;
+};
+
+extern const CLSID kHandlerClsid;
 
 }  // namespace robust

@@ -11,3 +11,14 @@ ombrelo_test(robust_core_tests CORE SOURCES
   ${CMAKE_SOURCE_DIR}/tests/menu/MenuTestBitmaps.cpp
   ${ROBUST_SUPPORT})
 target_include_directories(robust_core_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+
+# The real DLL driven as the shell drives it: shell threads at once, and
+# every call made out of order or with what the interfaces do not allow.
+ombrelo_test(robust_com_tests SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/ShellThreadsTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ComMisuseTest.cpp
+  ${CMAKE_SOURCE_DIR}/tests/menu/MenuTestBitmaps.cpp
+  ${CMAKE_SOURCE_DIR}/bench/Scene.cpp
+  ${CMAKE_SOURCE_DIR}/bench/Resources.cpp
+  ${ROBUST_SUPPORT})
+target_include_directories(robust_com_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/bench)
