@@ -3,7 +3,7 @@
 // table `Words` (key, text for language 0, text for language 1, ... per
 // entry) and looks texts up by key in the active language.
 #include <functional>
-#include <stdexcept>
+#include "common/Failure.h"
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,9 +27,9 @@ extern unsigned char InitialLanguage;   // language every component switches to 
 extern std::string StringDllFileName;   // string DLL whose table replaces the words once loaded
 
 // Raised when a string DLL cannot be loaded; the message names the file.
-class EStringDllError : public std::runtime_error {
+class EStringDllError : public Failure {
  public:
-  using std::runtime_error::runtime_error;
+  using Failure::Failure;
 };
 
 class TBaseMultiLang : public ui::TComponent {

@@ -5,6 +5,10 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <new>
+#include <typeinfo>
+
+#include "common/Failure.h"
 
 #include "server/ModuleState.h"
 
@@ -16,6 +20,29 @@
 namespace __gnu_cxx {
 void __verbose_terminate_handler() { std::abort(); }
 }  // namespace __gnu_cxx
+
+// The GNU runtime's containers report misuse and exhausted memory through
+// these functions. Its own versions build the standard exception classes,
+// whose message strings bring a second string implementation and its
+// dependencies into the DLL (about 70 KB). These raise std::bad_alloc or the
+// extension's own Failure instead; both are caught at every COM boundary.
+namespace std {
+void __throw_bad_alloc() { throw bad_alloc(); }
+void __throw_bad_array_new_length() { throw bad_array_new_length(); }
+void __throw_bad_cast() { throw bad_cast(); }
+void __throw_bad_typeid() { throw bad_typeid(); }
+void __throw_bad_exception() { throw bad_exception(); }
+void __throw_logic_error(const char* what) { throw ombrelo::Failure(what); }
+void __throw_domain_error(const char* what) { throw ombrelo::Failure(what); }
+void __throw_invalid_argument(const char* what) { throw ombrelo::Failure(what); }
+void __throw_length_error(const char* what) { throw ombrelo::Failure(what); }
+void __throw_out_of_range(const char* what) { throw ombrelo::Failure(what); }
+void __throw_out_of_range_fmt(const char* format, ...) { throw ombrelo::Failure(format); }
+void __throw_runtime_error(const char* what) { throw ombrelo::Failure(what); }
+void __throw_range_error(const char* what) { throw ombrelo::Failure(what); }
+void __throw_overflow_error(const char* what) { throw ombrelo::Failure(what); }
+void __throw_underflow_error(const char* what) { throw ombrelo::Failure(what); }
+}  // namespace std
 #endif
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {

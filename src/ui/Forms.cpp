@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <stdexcept>
 
+#include "common/Failure.h"
 #include "server/ModuleState.h"
 
 namespace ombrelo::ui {
@@ -62,12 +62,12 @@ SIZE IconSize(HICON icon) {
 
 TControl::TControl(TForm* form, const char* windowClass, DWORD style, bool tabStop, int id)
     : TComponent(form), form_(form), tabStop_(tabStop) {
-  if (!form_ || !form_->Handle()) throw std::logic_error("control without a form");
+  if (!form_ || !form_->Handle()) throw ombrelo::Failure("control without a form");
   if (id == 0) id = form_->NextControlId();
   hwnd_ = CreateWindowExA(0, windowClass, "", WS_CHILD | WS_VISIBLE | (tabStop ? WS_TABSTOP : 0) | style, 0, 0,
                           0, 0, form_->Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ThisModule(),
                           nullptr);
-  if (!hwnd_) throw std::runtime_error("cannot create a control window");
+  if (!hwnd_) throw ombrelo::Failure("cannot create a control window");
   SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(form_->FontHandle()), FALSE);
   if (tabStop_)
     tabOrder_ = static_cast<int>(std::count_if(form_->controls_.begin(), form_->controls_.end(),
@@ -220,7 +220,7 @@ TForm::TForm(TComponent* owner) : TComponent(owner) {
   std::memcpy(buffer, &tmpl, sizeof(tmpl));  // menu, class and title follow as empty words
   hwnd_ = CreateDialogIndirectParamA(ThisModule(), reinterpret_cast<LPCDLGTEMPLATEA>(buffer), nullptr,
                                      &TForm::DialogProc, reinterpret_cast<LPARAM>(this));
-  if (!hwnd_) throw std::runtime_error("cannot create a form window");
+  if (!hwnd_) throw ombrelo::Failure("cannot create a form window");
   SetBounds(0, 0, 320, 240);
   fontDesc_.OnChange = [this] { RecreateFont(); };
   RecreateFont();
