@@ -29,7 +29,8 @@ std::string StandinPath() { return StandinFolder() + "Ombrelo.exe"; }
 namespace {
 
 const char* const kSettingNames[] = {"OMBRELO_STANDIN_JOURNAL", "OMBRELO_STANDIN_NOPREVIEW",
-                                     "OMBRELO_STANDIN_DELAY", "OMBRELO_STANDIN_HANG"};
+                                     "OMBRELO_STANDIN_DELAY", "OMBRELO_STANDIN_HANG",
+                                     "OMBRELO_STANDIN_CRASH"};
 
 std::vector<std::string> SplitTabs(const std::string& line) {
   std::vector<std::string> fields;
