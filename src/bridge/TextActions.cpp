@@ -78,18 +78,21 @@ class LineBreakNormaliser {
   bool ended_ = false;
 };
 
-// Reads the open file from its start and feeds it through a normaliser.
-// False when it cannot be read; endsInBreak tells whether the output ends in a break.
+// Reads at most limit bytes of the open file from its start and feeds them
+// through a normaliser. False when it cannot be read; endsInBreak tells
+// whether the output ends in a break.
 template <class Out>
-bool NormaliseFile(HANDLE file, Out& out, bool& endsInBreak) {
+bool NormaliseFile(HANDLE file, uint64_t limit, Out& out, bool& endsInBreak) {
   LARGE_INTEGER start{};
   if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) return false;
   LineBreakNormaliser normaliser;
   std::vector<char> chunk(64 * 1024);
-  for (;;) {
+  while (limit > 0) {
     DWORD got = 0;
-    if (!ReadFile(file, chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr)) return false;
+    DWORD wanted = static_cast<DWORD>(std::min<uint64_t>(chunk.size(), limit));
+    if (!ReadFile(file, chunk.data(), wanted, &got, nullptr)) return false;
     if (got == 0 || !normaliser.Feed(chunk.data(), got, out)) break;
+    limit -= got;
   }
   endsInBreak = normaliser.EndsInBreak();
   return true;
@@ -115,10 +118,14 @@ bool CopyTextFileToClipboard(const std::string& path) {
   UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file) return false;
+  // The text is what the file holds now: a file that keeps growing is cut here.
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file.get(), &size)) return false;
+  const uint64_t limit = static_cast<uint64_t>(size.QuadPart);
   uint64_t length = 0;
   bool endsInBreak = false;
   auto count = [&length](const char*, size_t n) { length += n; };
-  if (!NormaliseFile(file.get(), count, endsInBreak)) return false;
+  if (!NormaliseFile(file.get(), limit, count, endsInBreak)) return false;
   if (endsInBreak) length -= 2;
   if (length >= std::numeric_limits<SIZE_T>::max()) return false;
 
@@ -134,7 +141,7 @@ bool CopyTextFileToClipboard(const std::string& path) {
       std::memcpy(text + produced, bytes, static_cast<size_t>(std::min<uint64_t>(n, length - produced)));
     produced += n;
   };
-  bool read = NormaliseFile(file.get(), store, endsInBreak);
+  bool read = NormaliseFile(file.get(), limit, store, endsInBreak);
   if (endsInBreak) produced -= 2;  // the break that ends the text
   text[std::min(produced, length)] = '\0';
   GlobalUnlock(block.get());
