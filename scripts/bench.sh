@@ -5,9 +5,14 @@
 # build/bench/results.json. Installs what is missing first.
 # Extra arguments go to the benchmark: --quick (fewer repetitions, 1,000
 # right-clicks for the resources), --cycles N.
+# It measures the 32-bit build; OMBRELO_BENCH_ARCH=x86_64 the 64-bit one,
+# which is also taken where the machine cannot run 32-bit programs.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 ombrelo_install
-ombrelo_build i686
+arch=${OMBRELO_BENCH_ARCH:-$(ombrelo_default_archs | cut -d' ' -f1)}
+[ "$arch" = x86_64 ] && ombrelo_build i686  # the 64-bit build's stand-in may be the 32-bit one
+ombrelo_build "$arch"
+echo "Benchmark of the $arch build"
 out="$ROOT/build/bench"
 mkdir -p "$out"
 rm -f "$out/results.json" "$out/results.txt"
@@ -17,7 +22,7 @@ json="Z:${out//\//\\}\\results.json"
 # standard handles and would hold a pipe open.
 status=0
 ombrelo_in_display bash -c '"$@" >"'"$out"'/results.txt" 2>&1' bench \
-  wine "$ROOT/build/i686/bin/ombrelo_bench.exe" --json "$json" "$@" || status=$?
+  wine "$ROOT/build/$arch/bin/ombrelo_bench.exe" --json "$json" "$@" || status=$?
 cat "$out/results.txt"
 [ -f "$out/results.json" ] || { echo "no results.json written" >&2; exit 1; }
 exit $status

@@ -28,7 +28,12 @@ if [ "${1:-}" != "--in-display" ]; then
   done
   case "$lang" in en|de) ;; *) echo "demo: --lang takes en or de" >&2; exit 1 ;; esac
   ombrelo_install
-  ombrelo_build i686
+  # The 32-bit build, as 32-bit programs' file dialogs load it; where the
+  # machine cannot run 32-bit programs, the 64-bit build, as 64-bit Explorer.
+  arch=$(ombrelo_default_archs | cut -d' ' -f1)
+  [ "$arch" = i686 ] || { ombrelo_build i686; echo "(this machine runs no 32-bit programs: showing the 64-bit build)"; }
+  ombrelo_build "$arch"
+  export OMBRELO_DEMO_ARCH=$arch
   mkdir -p "$DEMO"
   OMBRELO_WINEPREFIX="$DEMO/wineprefix" ombrelo_in_display bash "${BASH_SOURCE[0]}" --in-display "$lang" "${files[@]}"
   exit
@@ -37,7 +42,7 @@ fi
 # From here on: inside the virtual display, with the demo's prefix running.
 lang=$2
 shift 2
-bin="$ROOT/build/i686/bin"
+bin="$ROOT/build/${OMBRELO_DEMO_ARCH:-i686}/bin"
 host="$bin/shellmenu-host.exe"
 
 winpath() { winepath -w "$1" 2>/dev/null; }

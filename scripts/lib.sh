@@ -25,17 +25,52 @@ ombrelo_install() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
 }
 
+# ombrelo_runs_32bit: whether this machine can run 32-bit programs. Wine's
+# 32-bit loader is a 32-bit Linux program, and some kernels have their
+# 32-bit emulation switched off (ia32_emulation=off): then only 64-bit
+# Windows programs run.
+ombrelo_runs_32bit() {
+  [ -z "${OMBRELO_FORCE_NO32:-}" ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1
+}
+
+# ombrelo_wine_env: without 32-bit support, Wine is started through its
+# 64-bit loader (the "wine" launcher would pick the 32-bit one and fail).
+ombrelo_wine_env() {
+  ombrelo_runs_32bit && return 0
+  [ -x /usr/lib/wine/wine64 ] || return 0
+  local shim="$ROOT/build/wine64-only"
+  mkdir -p "$shim"
+  printf '#!/bin/sh
+exec /usr/lib/wine/wine64 "$@"
+' >"$shim/wine"
+  chmod +x "$shim/wine"
+  export WINELOADER=/usr/lib/wine/wine64
+  case ":$PATH:" in *":$shim:"*) ;; *) export PATH="$shim:$PATH" ;; esac
+}
+
+# ombrelo_default_archs: the builds whose tests can run here.
+ombrelo_default_archs() {
+  if ombrelo_runs_32bit; then echo "i686 x86_64"; else echo "x86_64"; fi
+}
+
 # ombrelo_build ARCH (i686 or x86_64): configures and builds into build/ARCH.
-# The 64-bit build uses the 32-bit stand-in main program, so build i686 first.
+# The 64-bit build uses the 32-bit stand-in main program, so build i686
+# first; on a machine that cannot run 32-bit programs it builds its own.
 ombrelo_build() {
   local arch=$1
   local dir="$ROOT/build/$arch"
+  local extra=()
+  if [ "$arch" = x86_64 ]; then
+    local standin32=""
+    ombrelo_runs_32bit && standin32="$ROOT/build/i686/bin/standin/Ombrelo.exe"
+    extra+=(-DOMBRELO_STANDIN32="$standin32")
+  fi
   if [ ! -f "$dir/build.ninja" ]; then
-    local extra=()
-    [ "$arch" = x86_64 ] && extra+=(-DOMBRELO_STANDIN32="$ROOT/build/i686/bin/standin/Ombrelo.exe")
     cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-$arch-mingw.cmake" \
       -DOMBRELO_WINEPREFIX="$ROOT/build/wineprefix" "${extra[@]}" >/dev/null
+  elif [ ${#extra[@]} -gt 0 ]; then
+    cmake -B "$dir" "${extra[@]}" >/dev/null
   fi
   cmake --build "$dir"
 }
@@ -45,6 +80,7 @@ ombrelo_build() {
 # first start), with one wineserver for the whole run. OMBRELO_WINEPREFIX
 # chooses another prefix (the demo keeps its own).
 ombrelo_in_display() {
+  ombrelo_wine_env
   export WINEPREFIX="${OMBRELO_WINEPREFIX:-$ROOT/build/wineprefix}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     "$0/scripts/make-prefix.sh" || exit 1

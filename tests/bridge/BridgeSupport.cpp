@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 #include <wrl/client.h>
 
 #include <algorithm>
@@ -112,10 +113,32 @@ void RunStandinSwitches(const std::string& switches) {
   CloseHandle(started.hProcess);
 }
 
+namespace {
+
+// Ends stand-ins that have no window yet (one started a moment ago would
+// otherwise outlive its test and write into the next test's journal).
+void TerminateWindowlessStandins() {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return;
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+    if (lstrcmpiA(entry.szExeFile, "Ombrelo.exe") != 0) continue;
+    if (HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, entry.th32ProcessID)) {
+      TerminateProcess(process, 1);
+      WaitForSingleObject(process, 10000);
+      CloseHandle(process);
+    }
+  }
+  CloseHandle(snapshot);
+}
+
+}  // namespace
+
 void StopStandins() {
   for (int round = 0; round < 10; ++round) {
     HWND window = ombrelo::FindMainProgramWindow();
-    if (!window) return;
+    if (!window) break;
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
     HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, processId);
@@ -130,6 +153,7 @@ void StopStandins() {
       Sleep(200);
     }
   }
+  TerminateWindowlessStandins();
 }
 
 // ---- dialogs -------------------------------------------------------------
