@@ -5,7 +5,6 @@
 // leaves no handle and no process behind, and never leaves the clipboard open.
 #include <windows.h>
 #include <psapi.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstring>
@@ -21,7 +20,6 @@
 #include "common/Handles.h"
 #include "lang/DMSStrings.h"
 #include "menu/CommandIds.h"
-#include "support/Windows.h"
 
 using namespace bridgetest;
 using namespace ombrelo;
@@ -32,18 +30,6 @@ using testsupport::CountKernelHandles;
 
 namespace {
 
-// Running processes whose executable has this file name.
-int CountProcesses(const char* exeName) {
-  UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));  // INVALID_HANDLE_VALUE on failure
-  if (!snapshot) return -1;
-  PROCESSENTRY32 entry{};
-  entry.dwSize = sizeof(entry);
-  int count = 0;
-  for (BOOL more = Process32First(snapshot.get(), &entry); more; more = Process32Next(snapshot.get(), &entry))
-    if (lstrcmpiA(entry.szExeFile, exeName) == 0) ++count;
-  return count;
-}
-
 // The process's memory: the working set and its peak. The peak of committed
 // memory is not used: Wine reports the present value as the peak.
 PROCESS_MEMORY_COUNTERS MemoryCounters() {
@@ -51,12 +37,6 @@ PROCESS_MEMORY_COUNTERS MemoryCounters() {
   counters.cb = sizeof(counters);
   GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
   return counters;
-}
-
-std::function<bool(HWND)> OmbreloMessageBox() {
-  return [](HWND window) {
-    return testsupport::WindowClass(window) == "#32770" && testsupport::WindowText(window) == "Ombrelo";
-  };
 }
 
 class Partners : public BridgeTest {
@@ -140,7 +120,7 @@ TEST_F(Partners, ViewersThatCannotStartOrEndAtOnceLeaveNothingBehind) {
 
   size_t runs = 0;
   auto runAll = [&] {
-    DialogScript missingProgram({{OmbreloMessageBox(), PressButton(IDOK)}});
+    DialogScript missingProgram({{MessageBoxWithText("Could not found\"" + missing + "\""), PressButton(IDOK)}});
     for (UINT entry = 0; entry < 3; ++entry) EXPECT_EQ(S_OK, handler.Invoke(OpenWithEntryOffset(entry))) << entry;
     EXPECT_EQ(1u, missingProgram.Finish());
     EXPECT_EQ("", missingProgram.Unexpected());
@@ -155,7 +135,7 @@ TEST_F(Partners, ViewersThatCannotStartOrEndAtOnceLeaveNothingBehind) {
   const DWORD handles = CountKernelHandles();
   runAll();
   runAll();
-  EXPECT_TRUE(testsupport::WaitUntil([] { return CountProcesses("quickview.exe") == 0; }, 10s));
+  EXPECT_TRUE(testsupport::WaitUntil([] { return testsupport::ProcessesNamed("quickview.exe").empty(); }, 10s));
   EXPECT_EQ(handles, CountKernelHandles());
   EXPECT_TRUE(mainProgram.Verbs().empty());
 }
