@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 #include <shlobj.h>
-#include <tlhelp32.h>
 #include <wrl/client.h>
 
 #include <algorithm>
@@ -30,7 +29,8 @@ std::string StandinPath() { return StandinFolder() + "Ombrelo.exe"; }
 namespace {
 
 const char* const kSettingNames[] = {"OMBRELO_STANDIN_JOURNAL", "OMBRELO_STANDIN_NOPREVIEW",
-                                     "OMBRELO_STANDIN_DELAY", "OMBRELO_STANDIN_HANG"};
+                                     "OMBRELO_STANDIN_DELAY", "OMBRELO_STANDIN_HANG",
+                                     "OMBRELO_STANDIN_CRASH"};
 
 std::vector<std::string> SplitTabs(const std::string& line) {
   std::vector<std::string> fields;
@@ -117,19 +117,13 @@ namespace {
 // Ends stand-ins that have no window yet (one started a moment ago would
 // otherwise outlive its test and write into the next test's journal).
 void TerminateWindowlessStandins() {
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return;
-  PROCESSENTRY32 entry{};
-  entry.dwSize = sizeof(entry);
-  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-    if (lstrcmpiA(entry.szExeFile, "Ombrelo.exe") != 0) continue;
-    if (HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, entry.th32ProcessID)) {
+  for (DWORD id : testsupport::ProcessesNamed("Ombrelo.exe")) {
+    if (HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, id)) {
       TerminateProcess(process, 1);
       WaitForSingleObject(process, 10000);
       CloseHandle(process);
     }
   }
-  CloseHandle(snapshot);
 }
 
 }  // namespace

@@ -48,6 +48,8 @@ TEST_F(TextCopy, LineBreaksBecomeCrLfAndTheTextEndsAtTheLastLine) {
       {"two final breaks keep one blank line", "a\n\n", "a\r\n"},
       {"a NUL byte ends the text", std::string("first\nsec\0ond\nthird", 19), "first\r\nsec"},
       {"bytes are taken as they are", "gr\xF6\xDF" "e\xA0\x80", "gr\xF6\xDF" "e\xA0\x80"},
+      // The file is read in pieces of 64 KB: a CR LF across two of them is one break.
+      {"CR LF split between two pieces", std::string(65535, 'a') + "\r\nb", std::string(65535, 'a') + "\r\nb"},
   };
   for (const ClipboardCase& c : cases) EXPECT_EQ(c.expected, CopyTextOf(c.fileBytes)) << c.name;
 }

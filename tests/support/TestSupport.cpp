@@ -3,6 +3,7 @@
 #include <psapi.h>
 #include <shellapi.h>
 #include <shlwapi.h>
+#include <tlhelp32.h>
 
 #include <fstream>
 #include <sstream>
@@ -179,6 +180,18 @@ size_t PrivateBytes() {
   counters.cb = sizeof(counters);
   GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
   return counters.PagefileUsage;
+}
+
+std::vector<DWORD> ProcessesNamed(const char* exeName) {
+  std::vector<DWORD> ids;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return ids;
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+    if (lstrcmpiA(entry.szExeFile, exeName) == 0) ids.push_back(entry.th32ProcessID);
+  CloseHandle(snapshot);
+  return ids;
 }
 
 }  // namespace testsupport

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -51,5 +52,7 @@ int CountGdiObjects();
 DWORD CountKernelHandles();
 // Committed private memory of this process.
 size_t PrivateBytes();
+// Ids of the running processes whose executable has this file name.
+std::vector<DWORD> ProcessesNamed(const char* exeName);
 
 }  // namespace testsupport

@@ -42,6 +42,8 @@ Settings ReadSettings() {
   s.noPreview = !noPreview.empty() && noPreview != "0";
   s.delayMs = Milliseconds(Setting("OMBRELO_STANDIN_DELAY", "Delay"));
   s.hangMs = Milliseconds(Setting("OMBRELO_STANDIN_HANG", "Hang"));
+  std::string crash = Setting("OMBRELO_STANDIN_CRASH", "Crash");
+  s.crash = !crash.empty() && crash != "0";
   return s;
 }
 

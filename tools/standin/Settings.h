@@ -6,6 +6,8 @@
 //   OMBRELO_STANDIN_DELAY     / Delay      milliseconds to spend on every message
 //   OMBRELO_STANDIN_HANG      / Hang       milliseconds to stop handling messages
 //                                          right after the window exists
+//   OMBRELO_STANDIN_CRASH     / Crash      1: end the process abruptly while handling
+//                                          the first WM_COPYDATA, without answering
 #include <windows.h>
 
 #include <string>
@@ -17,6 +19,7 @@ struct Settings {
   bool noPreview = false;
   DWORD delayMs = 0;
   DWORD hangMs = 0;
+  bool crash = false;
 };
 
 Settings ReadSettings();

@@ -91,6 +91,8 @@ LRESULT OnCopyData(HWND window, WPARAM wParam, const COPYDATASTRUCT* data) {
   std::string text(bytes ? bytes : "", count);
   text.resize(std::char_traits<char>::length(text.c_str()));  // up to the terminating zero
   if (g_settings.delayMs) Sleep(g_settings.delayMs);
+  // A main program that dies in the middle of a message: the sender gets no answer.
+  if (g_settings.crash) TerminateProcess(GetCurrentProcess(), 3);
   if (const char* verb = VerbName(code)) {
     Show(window, std::string(verb) + " " + text);
   } else if (code != 0) {
