@@ -4,7 +4,7 @@
 
 namespace bench {
 
-void MeasureAndDrawPreview(IContextMenu2* menu, HDC dc) {
+SIZE MeasureAndDrawPreview(IContextMenu2* menu, HDC dc) {
   MEASUREITEMSTRUCT measure{};
   measure.CtlType = ODT_MENU;
   measure.itemID = kFirstId + 3;  // the preview item
@@ -16,6 +16,7 @@ void MeasureAndDrawPreview(IContextMenu2* menu, HDC dc) {
   draw.hDC = dc;
   draw.rcItem = RECT{0, 0, static_cast<LONG>(measure.itemWidth) + 24, static_cast<LONG>(measure.itemHeight)};
   menu->HandleMenuMsg(WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&draw));
+  return SIZE{static_cast<LONG>(measure.itemWidth), static_cast<LONG>(measure.itemHeight)};
 }
 
 int RightClick(IClassFactory* factory, IDataObject* selection, const CycleOptions& options) {

@@ -17,7 +17,8 @@ struct CycleOptions {
 // Returns the number of identifiers the handler reported, or -1 on a failure.
 int RightClick(IClassFactory* factory, IDataObject* selection, const CycleOptions& options = {});
 
-// The preview item of an open menu measured and drawn once.
-void MeasureAndDrawPreview(IContextMenu2* menu, HDC dc);
+// The preview item of an open menu measured and drawn once; returns the
+// size it measured.
+SIZE MeasureAndDrawPreview(IContextMenu2* menu, HDC dc);
 
 }  // namespace bench

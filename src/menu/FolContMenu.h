@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "common/Handles.h"
+#include "server/ModuleState.h"
 
 namespace ombrelo {
 
@@ -27,15 +28,8 @@ extern const CLSID CLSID_TFolContMenu;
 // QueryContextMenu read. Initialize also publishes the selection to the
 // module-wide state, but an object never acts on another object's
 // selection: two shell threads may show menus at the same time.
-struct MenuSelection {
+struct MenuSelection : SelectionState {
   bool Accepted = false;  // the last Initialize that read a file list returned S_OK
-  std::vector<std::string> SelectedFiles;
-  bool IsMultiSelection = false;
-  bool IsTextFile = false;
-  bool InBosaDialog = false;
-  bool DisplaySymEnabled = false;
-  UINT PictureItemState = 0;
-  std::string PreviewBitmapPath;
   std::vector<std::string> OpenWithCommands;
   std::vector<std::string> OpenWithParams;
 };

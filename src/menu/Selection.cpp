@@ -51,13 +51,7 @@ class HeldMedium {
 // The object's copy of the selection that Initialize has just published.
 MenuSelection SelectionOf(const SharedState& s) {
   MenuSelection copy;
-  copy.SelectedFiles = s.SelectedFiles;
-  copy.IsMultiSelection = s.IsMultiSelection;
-  copy.IsTextFile = s.IsTextFile;
-  copy.InBosaDialog = s.InBosaDialog;
-  copy.DisplaySymEnabled = s.DisplaySymEnabled;
-  copy.PictureItemState = s.PictureItemState;
-  copy.PreviewBitmapPath = s.PreviewBitmapPath;
+  static_cast<SelectionState&>(copy) = s;
   return copy;
 }
 

@@ -19,17 +19,22 @@
 
 namespace ombrelo {
 
-struct SharedState {
+// What Initialize takes of a selection: the module-wide state holds the
+// last one, each handler object its own copy.
+struct SelectionState {
   std::vector<std::string> SelectedFiles;
-  std::vector<std::string> OpenWithCommands;
-  std::vector<std::string> OpenWithParams;
-  bool OpenWithListsExist = false;  // false only when start-up failed
   bool IsMultiSelection = false;
   bool IsTextFile = false;
   bool InBosaDialog = false;
   bool DisplaySymEnabled = false;
   UINT PictureItemState = 0;
   std::string PreviewBitmapPath;
+};
+
+struct SharedState : SelectionState {
+  std::vector<std::string> OpenWithCommands;
+  std::vector<std::string> OpenWithParams;
+  bool OpenWithListsExist = false;  // false only when start-up failed
   std::vector<HBITMAP> MenuBitmaps;
   bool MenuBitmapListExists = false;
   int MenuBitmapCount = 0;

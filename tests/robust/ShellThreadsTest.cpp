@@ -11,6 +11,7 @@
 #include <tuple>
 #include <vector>
 
+#include "Cycle.h"
 #include "ResourceLimits.h"
 #include "Resources.h"
 #include "Scene.h"
@@ -52,24 +53,6 @@ std::string HelpOf(IContextMenu* menu, int offset) {
   return text[0] == 0x7F ? "<none>" : text;
 }
 
-// The preview item measured and drawn on dc through HandleMenuMsg2.
-void MeasureAndDraw(IContextMenu3* menu, HDC dc, Seen& seen) {
-  MEASUREITEMSTRUCT measure{};
-  measure.CtlType = ODT_MENU;
-  measure.itemID = kFirstId + 3;
-  LRESULT result = 0;
-  menu->HandleMenuMsg2(WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&measure), &result);
-  seen.previewWidth = measure.itemWidth;
-  seen.previewHeight = measure.itemHeight;
-  DRAWITEMSTRUCT draw{};
-  draw.CtlType = ODT_MENU;
-  draw.itemID = kFirstId + 3;
-  draw.itemAction = ODA_DRAWENTIRE;
-  draw.hDC = dc;
-  draw.rcItem = RECT{0, 0, static_cast<LONG>(measure.itemWidth) + 24, static_cast<LONG>(measure.itemHeight)};
-  menu->HandleMenuMsg2(WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&draw), &result);
-}
-
 // One whole right-click as the shell makes it; the object is released
 // before its menu is destroyed.
 Seen RightClick(IClassFactory* factory, IDataObject* selection, HDC dc) {
@@ -84,7 +67,9 @@ Seen RightClick(IClassFactory* factory, IDataObject* selection, HDC dc) {
     seen.count = SUCCEEDED(hr) ? HRESULT_CODE(hr) : -2;
     CountItems(shell, seen.items);
     for (int offset = 0; offset < seen.count; ++offset) seen.help.push_back(HelpOf(menu, offset));
-    MeasureAndDraw(menu, dc, seen);
+    const SIZE preview = bench::MeasureAndDrawPreview(menu, dc);
+    seen.previewWidth = preview.cx;
+    seen.previewHeight = preview.cy;
     menu->Release();
   }
   init->Release();

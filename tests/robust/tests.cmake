@@ -18,6 +18,7 @@ ombrelo_test(robust_com_tests SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ShellThreadsTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ComMisuseTest.cpp
   ${CMAKE_SOURCE_DIR}/tests/menu/MenuTestBitmaps.cpp
+  ${CMAKE_SOURCE_DIR}/bench/Cycle.cpp
   ${CMAKE_SOURCE_DIR}/bench/Scene.cpp
   ${CMAKE_SOURCE_DIR}/bench/Resources.cpp
   ${ROBUST_SUPPORT})
