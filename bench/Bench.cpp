@@ -24,6 +24,7 @@
 #include "Resources.h"
 #include "Report.h"
 #include "Scene.h"
+#include "support/Bitmaps.h"
 #include "support/DataObject.h"
 #include "support/GdiCount.h"
 #include "support/TestSupport.h"
@@ -49,34 +50,6 @@ Options ParseOptions(int argc, char** argv) {
   if (o.quick && o.cycles == 10000) o.cycles = 1000;
   return o;
 }
-
-// A memory DC with a 32-bit bitmap, as the menu's own drawing surface.
-class MemoryCanvas {
- public:
-  MemoryCanvas(int width, int height) {
-    dc_ = CreateCompatibleDC(nullptr);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    old_ = SelectObject(dc_, bitmap_);
-  }
-  ~MemoryCanvas() {
-    SelectObject(dc_, old_);
-    DeleteObject(bitmap_);
-    DeleteDC(dc_);
-  }
-  HDC dc() const { return dc_; }
-
- private:
-  HDC dc_;
-  HBITMAP bitmap_;
-  HGDIOBJ old_;
-};
 
 // One cold cycle: load, factory, handler, selection, menu, release, unload.
 bool ColdCycle(const std::string& dll, const CLSID& clsid, IDataObject* selection) {
@@ -162,13 +135,17 @@ int main(int argc, char** argv) {
   }
 
   // 2 and 6. Warm right-clicks without the main program, each against its replay.
-  ReplayInput replayInput{selection, settings.path(), {}, PreviewBitmapPath()};
-  for (const Config& c : kConfigs) {
+  // Sets up one configuration, warms it up and counts the calls of one right-click.
+  auto prepare = [&](const Config& c, std::vector<CallCount>* counts) {
     settings.WriteOpenWith(c.entries);
     SetIconItems(c.icons);
     for (int i = 0; i < warmup; ++i) RightClick(extension.factory(), selection);
+    return Profile(extension, selection, profileCycles, counts);
+  };
+  ReplayInput replayInput{selection, settings.path(), {}, PreviewBitmapPath()};
+  for (const Config& c : kConfigs) {
     std::vector<CallCount> counts;
-    const double profiled = Profile(extension, selection, profileCycles, &counts);
+    const double profiled = prepare(c, &counts);
     const ReplayPlan plan = PlanFrom(counts);
     replayInput.programs = OpenWithPrograms(c.entries);
     auto [ours, replay] = MeasurePair(
@@ -201,11 +178,8 @@ int main(int argc, char** argv) {
     MainProgram mainProgram;
     report.SetMainProgramRunning(mainProgram.running());
     for (const Config& c : kConfigs) {
-      settings.WriteOpenWith(c.entries);
-      SetIconItems(c.icons);
-      for (int i = 0; i < warmup; ++i) RightClick(extension.factory(), selection);
       std::vector<CallCount> counts;
-      const double profiled = Profile(extension, selection, profileCycles, &counts);
+      const double profiled = prepare(c, &counts);
       report.AddWarm(c.entries, c.icons, true,
                      Measure(reps, warmup, [&] { RightClick(extension.factory(), selection); }), nullptr, counts,
                      profiled);
@@ -215,7 +189,7 @@ int main(int argc, char** argv) {
     // main program's own time for the two preview requests of that menu.
     settings.WriteOpenWith(5);
     SetIconItems(false);
-    MemoryCanvas canvas(240, 160);
+    testsupport::Canvas canvas(240, 160, RGB(0, 0, 0));
     {
       IShellExtInit* init = nullptr;
       IContextMenu2* menu = nullptr;

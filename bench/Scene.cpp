@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/Bitmaps.h"
+
 namespace bench {
 
 namespace {
@@ -142,30 +144,10 @@ WorkFolder::~WorkFolder() {
 }
 
 void WriteBitmapFile(const std::string& path, int width, int height) {
-  const int stride = (width * 3 + 3) & ~3;
-  BITMAPFILEHEADER fh{};
-  BITMAPINFOHEADER ih{};
-  ih.biSize = sizeof(ih);
-  ih.biWidth = width;
-  ih.biHeight = height;
-  ih.biPlanes = 1;
-  ih.biBitCount = 24;
-  ih.biSizeImage = static_cast<DWORD>(stride * height);
-  fh.bfType = 0x4D42;
-  fh.bfOffBits = sizeof(fh) + sizeof(ih);
-  fh.bfSize = fh.bfOffBits + ih.biSizeImage;
-  std::string bytes(reinterpret_cast<const char*>(&fh), sizeof(fh));
-  bytes.append(reinterpret_cast<const char*>(&ih), sizeof(ih));
-  for (int y = 0; y < height; ++y) {
-    std::string row(static_cast<size_t>(stride), '\0');
-    for (int x = 0; x < width; ++x) {
-      row[x * 3 + 0] = static_cast<char>(x * 4);
-      row[x * 3 + 1] = static_cast<char>(y * 5);
-      row[x * 3 + 2] = static_cast<char>((x + y) * 2);
-    }
-    bytes += row;
-  }
-  WriteBytes(path, bytes);
+  WriteBytes(path, testsupport::MakeBitmapFile(width, height, [height](int x, int y) {
+    const int row = height - 1 - y;  // the file stores the bottom row first
+    return RGB((x + row) * 2, row * 5, x * 4);
+  }));
 }
 
 std::string PreviewBitmapPath() {

@@ -7,6 +7,7 @@
 #include "ResourceLimits.h"
 #include "Resources.h"
 #include "Scene.h"
+#include "support/Bitmaps.h"
 #include "support/DataObject.h"
 
 using namespace bench;
@@ -23,25 +24,6 @@ std::string OpenWithSection() {
   return "[OpenWith]\r\nCount=3\r\nDesc0=With icon\r\nCmd0=" + program +
          "\r\nDesc1=Missing\r\nCmd1=C:\\no\\such\\program.exe\r\nDesc2=Placeholder\r\nCmd2=temp\r\n";
 }
-
-// A memory DC with a bitmap to draw the preview item on.
-class Canvas {
- public:
-  Canvas() : dc_(CreateCompatibleDC(nullptr)), bitmap_(CreateBitmap(240, 160, 1, 32, nullptr)) {
-    old_ = SelectObject(dc_, bitmap_);
-  }
-  ~Canvas() {
-    SelectObject(dc_, old_);
-    DeleteObject(bitmap_);
-    DeleteDC(dc_);
-  }
-  HDC dc() const { return dc_; }
-
- private:
-  HDC dc_;
-  HBITMAP bitmap_;
-  HGDIOBJ old_;
-};
 
 MENUITEMINFOA ItemInfo(HMENU menu, UINT item, BOOL byPosition) {
   MENUITEMINFOA info{};
@@ -67,7 +49,7 @@ TEST(ResourceGrowth, TenThousandRightClicksWithIconItemsAndAPreviewLeaveNothingB
   LoadedServer extension(ExtensionPath(), kExtensionClsid);
   ASSERT_NE(nullptr, extension.factory());
   IDataObject* selection = testsupport::MakeDropDataObject({picture});
-  Canvas canvas;
+  testsupport::Canvas canvas(240, 160, RGB(0, 0, 0));
   CycleOptions draw;
   draw.drawOn = canvas.dc();
 

@@ -7,6 +7,7 @@
 #include "bridge/Channel.h"
 #include "lang/DMSStrings.h"
 #include "server/ModuleState.h"
+#include "support/Bitmaps.h"
 
 namespace commandtest {
 
@@ -148,22 +149,7 @@ void SelectFiles(const std::vector<std::string>& files, bool isTextFile) {
 }
 
 std::string SmallBitmapBytes() {
-  const int width = 4, height = 4, row = 12;
-  BITMAPFILEHEADER file{};
-  BITMAPINFOHEADER info{};
-  info.biSize = sizeof(info);
-  info.biWidth = width;
-  info.biHeight = height;
-  info.biPlanes = 1;
-  info.biBitCount = 24;
-  info.biSizeImage = row * height;
-  file.bfType = 0x4D42;
-  file.bfOffBits = sizeof(file) + sizeof(info);
-  file.bfSize = file.bfOffBits + info.biSizeImage;
-  std::string bytes(reinterpret_cast<const char*>(&file), sizeof(file));
-  bytes.append(reinterpret_cast<const char*>(&info), sizeof(info));
-  bytes.append(info.biSizeImage, '\x80');
-  return bytes;
+  return testsupport::MakeBitmapFile(4, 4, [](int, int) { return RGB(0x80, 0x80, 0x80); });
 }
 
 }  // namespace commandtest

@@ -5,7 +5,7 @@
 #include <map>
 #include <set>
 
-#include "MenuTestBitmaps.h"
+#include "support/Bitmaps.h"
 #include "MenuTestSupport.h"
 #include "support/TestSupport.h"
 

@@ -2,7 +2,7 @@
 // shared open-with lists, and a platform other than NT.
 #include <gtest/gtest.h>
 
-#include "MenuTestBitmaps.h"
+#include "support/Bitmaps.h"
 #include "MenuTestSupport.h"
 #include "lang/DMSStrings.h"
 #include "menu/FolContMenu.h"
@@ -87,7 +87,7 @@ TEST_F(MenuCore, OpenWithListsArePaddedToFiveAndBoundTheIdentifiers) {
 TEST_F(MenuCore, OutsideNtThePreviewItemKeepsItsCaption) {
   menutest::MainProgramWindow mainProgram;
   testsupport::WriteFileBytes(menutest::PreviewBitmapPath(),
-                              menutest::MakeBitmapFile(8, 8, [](int, int) { return RGB(1, 2, 3); }));
+                              testsupport::MakeBitmapFile(8, 8, [](int, int) { return RGB(1, 2, 3); }));
   auto& globals = const_cast<ModuleGlobals&>(Globals());
   const bool nt = globals.IsWindowsNT;
   globals.IsWindowsNT = false;

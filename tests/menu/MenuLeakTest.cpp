@@ -2,12 +2,15 @@
 // and memory where they were.
 #include <gtest/gtest.h>
 
-#include "MenuTestBitmaps.h"
+#include "support/Bitmaps.h"
 #include "MenuTestSupport.h"
 #include "support/GdiCount.h"
 #include "support/TestSupport.h"
 
 using namespace menutest;
+using testsupport::BitmapSize;
+using testsupport::Canvas;
+using testsupport::MakeBitmapFile;
 
 namespace {
 

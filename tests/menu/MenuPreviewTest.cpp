@@ -2,11 +2,14 @@
 // then measured and drawn through IContextMenu2/3 on a memory DC.
 #include <gtest/gtest.h>
 
-#include "MenuTestBitmaps.h"
+#include "support/Bitmaps.h"
 #include "MenuTestSupport.h"
 #include "support/TestSupport.h"
 
 using namespace menutest;
+using testsupport::BitmapSize;
+using testsupport::Canvas;
+using testsupport::MakeBitmapFile;
 
 namespace {
 

@@ -2,11 +2,14 @@
 // and the preview drawn from the bitmap the stand-in main program wrote.
 #include <gtest/gtest.h>
 
-#include "MenuTestBitmaps.h"
+#include "support/Bitmaps.h"
 #include "MenuTestSupport.h"
 #include "support/TestSupport.h"
 
 using namespace menutest;
+using testsupport::BitmapSize;
+using testsupport::Canvas;
+using testsupport::MakeBitmapFile;
 
 namespace {
 

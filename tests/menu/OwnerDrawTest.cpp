@@ -4,14 +4,14 @@
 #include <algorithm>
 #include <cstring>
 
-#include "MenuTestBitmaps.h"
+#include "support/Bitmaps.h"
 #include "common/Handles.h"
 #include "menu/OwnerDraw.h"
 #include "server/ModuleState.h"
 #include "support/TestSupport.h"
 
 using namespace ombrelo;
-using menutest::Canvas;
+using testsupport::Canvas;
 
 namespace {
 
@@ -54,7 +54,7 @@ MenuItem ItemAt(HMENU menu, int pos) {
 }
 
 bool HasInkIn(HBITMAP bitmap, int left, int right, int height) {
-  SIZE size = menutest::BitmapSize(bitmap);
+  SIZE size = testsupport::BitmapSize(bitmap);
   Canvas canvas(size.cx, size.cy, RGB(0, 0, 0));
   HDC source = CreateCompatibleDC(nullptr);
   HGDIOBJ old = SelectObject(source, bitmap);
@@ -95,7 +95,7 @@ TEST_F(IconItems, AProgramWithAnIconGetsIconAndCaptionOnMenuColour) {
 
   const int icon = GetSystemMetrics(SM_CXSMICON);
   const SIZE text = CaptionExtent(caption);
-  const SIZE size = menutest::BitmapSize(item.bitmap);
+  const SIZE size = testsupport::BitmapSize(item.bitmap);
   EXPECT_EQ(text.cx + icon + 16, size.cx);
   EXPECT_EQ(std::max<int>(text.cy, icon) + 2, size.cy);
   EXPECT_EQ(GetSysColor(COLOR_MENU), Canvas::BitmapPixel(item.bitmap, 0, 0));
@@ -133,8 +133,8 @@ TEST_F(IconItems, AMonochromeIconTakesItsSizeFromItsMask) {
   HBITMAP bitmap = PaintIconItem(icon.get(), "Mono");
   ASSERT_NE(nullptr, bitmap);
   const SIZE text = CaptionExtent("Mono");
-  EXPECT_EQ(text.cx + 24 + 16, menutest::BitmapSize(bitmap).cx);
-  EXPECT_EQ(std::max<int>(text.cy, 24) + 2, menutest::BitmapSize(bitmap).cy);
+  EXPECT_EQ(text.cx + 24 + 16, testsupport::BitmapSize(bitmap).cx);
+  EXPECT_EQ(std::max<int>(text.cy, 24) + 2, testsupport::BitmapSize(bitmap).cy);
   EXPECT_EQ(1, SnapshotState().MenuBitmapCount);
 }
 
@@ -153,7 +153,7 @@ class PreviewFile : public testing::Test {
 };
 
 TEST_F(PreviewFile, MissingOrUnreadableDrawsNothing) {
-  const std::string good = menutest::MakeBitmapFile(4, 4, Pattern);
+  const std::string good = testsupport::MakeBitmapFile(4, 4, Pattern);
   auto withField = [&](size_t offset, uint32_t value) {
     std::string bytes = good;
     memcpy(&bytes[offset], &value, sizeof(value));
@@ -213,7 +213,7 @@ TEST_F(PreviewFile, PaletteAndCompressedBitmapsLoad) {
   testsupport::WriteFileBytes(path_, bytes);
   UniqueBitmap bitmap = LoadBitmapFile(path_);
   ASSERT_TRUE(bitmap);
-  EXPECT_EQ(4, menutest::BitmapSize(bitmap.get()).cx);
+  EXPECT_EQ(4, testsupport::BitmapSize(bitmap.get()).cx);
   EXPECT_EQ(RGB(60, 50, 40), Canvas::BitmapPixel(bitmap.get(), 0, 0));
   EXPECT_EQ(RGB(30, 20, 10), Canvas::BitmapPixel(bitmap.get(), 3, 0));
 }

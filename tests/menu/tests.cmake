@@ -2,17 +2,14 @@ ombrelo_test(menu_core_tests CORE SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/OwnerDrawTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MenuCoreTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MenuTestSupport.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/MenuTestBitmaps.cpp
   ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)
 ombrelo_test(menu_tests SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/MenuBuildTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MenuPreviewTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MenuRequestTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MenuTestSupport.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/MenuTestBitmaps.cpp
   ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)
 ombrelo_test(menu_leak_tests SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/MenuLeakTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MenuTestSupport.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/MenuTestBitmaps.cpp
   ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)

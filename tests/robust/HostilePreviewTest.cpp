@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "RobustSupport.h"
-#include "menu/MenuTestBitmaps.h"
+#include "support/Bitmaps.h"
 #include "menu/OwnerDraw.h"
 #include "server/ModuleState.h"
 #include "support/TestSupport.h"
@@ -107,12 +107,12 @@ class HostilePreview : public testing::Test {
   void LoadAndDraw(const std::string& what) {
     UniqueBitmap bitmap = LoadBitmapFile(path_);
     if (bitmap) {
-      const SIZE size = menutest::BitmapSize(bitmap.get());
+      const SIZE size = testsupport::BitmapSize(bitmap.get());
       EXPECT_GT(size.cx, 0) << what;
       EXPECT_LE(size.cx, 16384) << what;
       EXPECT_LE(size.cy, 16384) << what;
     }
-    menutest::Canvas canvas(64, 48, RGB(1, 2, 3));
+    testsupport::Canvas canvas(64, 48, RGB(1, 2, 3));
     DrawPreviewBitmap(canvas.dc(), 4, 4);
   }
   testsupport::TempDir dir_;
@@ -155,7 +155,7 @@ TEST_F(HostilePreview, ClaimedHugeSizesAndNonBitmapsAreRefused) {
 // A file of 200 MB (sparse, so it is made at once) is refused without
 // reading it into the shell's memory.
 TEST_F(HostilePreview, AHugeFileIsRefusedUnread) {
-  const std::string header = menutest::MakeBitmapFile(8, 8, [](int, int) { return RGB(9, 9, 9); });
+  const std::string header = testsupport::MakeBitmapFile(8, 8, [](int, int) { return RGB(9, 9, 9); });
   HANDLE file = CreateFileA(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, file);
   DWORD written = 0;

@@ -15,7 +15,7 @@
 #include "ResourceLimits.h"
 #include "Resources.h"
 #include "Scene.h"
-#include "menu/MenuTestBitmaps.h"
+#include "support/Bitmaps.h"
 #include "robust/RobustSupport.h"
 #include "support/DataObject.h"
 #include "support/TestSupport.h"
@@ -115,14 +115,14 @@ TEST(ShellThreads, TwoThreadsRightClickingAtOnceEachSeeTheirOwnMenusAndLeaveNoth
   std::vector<Seen> expected;
   {
     Selections mine(lists);
-    menutest::Canvas canvas(240, 160, RGB(0, 0, 0));
+    testsupport::Canvas canvas(240, 160, RGB(0, 0, 0));
     for (IDataObject* selection : mine.objects) expected.push_back(RightClick(factory, selection, canvas.dc()));
     for (int i = 0; i < 30; ++i) RightClick(factory, mine.objects[static_cast<size_t>(i % 3)], canvas.dc());
   }
   // A picture menu built last fixes how many icon-item bitmaps the module keeps.
   auto lastPictureMenu = [&] {
     Selections mine(lists);
-    menutest::Canvas canvas(240, 160, RGB(0, 0, 0));
+    testsupport::Canvas canvas(240, 160, RGB(0, 0, 0));
     EXPECT_EQ(expected[0], RightClick(factory, mine.objects[0], canvas.dc()));
   };
   ASSERT_EQ(60, expected[0].count);
@@ -142,7 +142,7 @@ TEST(ShellThreads, TwoThreadsRightClickingAtOnceEachSeeTheirOwnMenusAndLeaveNoth
       CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
       {
         Selections mine(lists);
-        menutest::Canvas canvas(240, 160, RGB(0, 0, 0));
+        testsupport::Canvas canvas(240, 160, RGB(0, 0, 0));
         robust::Rng rng(robust::RunSeed() + static_cast<uint32_t>(index));
         for (int round = 0; round < rounds; ++round) {
           const size_t kind = static_cast<size_t>(robust::Between(rng, 0, 2));

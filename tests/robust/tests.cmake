@@ -8,7 +8,6 @@ ombrelo_test(robust_core_tests CORE SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/HostileRegistryTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/HostileSettingsTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/HostilePreviewTest.cpp
-  ${CMAKE_SOURCE_DIR}/tests/menu/MenuTestBitmaps.cpp
   ${ROBUST_SUPPORT})
 target_include_directories(robust_core_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 
@@ -17,7 +16,6 @@ target_include_directories(robust_core_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 ombrelo_test(robust_com_tests SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ShellThreadsTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ComMisuseTest.cpp
-  ${CMAKE_SOURCE_DIR}/tests/menu/MenuTestBitmaps.cpp
   ${CMAKE_SOURCE_DIR}/bench/Cycle.cpp
   ${CMAKE_SOURCE_DIR}/bench/Scene.cpp
   ${CMAKE_SOURCE_DIR}/bench/Resources.cpp

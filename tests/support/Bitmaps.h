@@ -1,11 +1,11 @@
 #pragma once
-// Bitmap files and pixel reading for the menu tests.
+// Bitmap files and pixel reading for the tests and the benchmark.
 #include <windows.h>
 
 #include <functional>
 #include <string>
 
-namespace menutest {
+namespace testsupport {
 
 // A 24-bit bottom-up Windows bitmap file of width x height, pixel(x, y) giving each colour.
 std::string MakeBitmapFile(int width, int height, const std::function<COLORREF(int, int)>& pixel);
@@ -32,4 +32,4 @@ class Canvas {
 
 SIZE BitmapSize(HBITMAP bitmap);
 
-}  // namespace menutest
+}  // namespace testsupport

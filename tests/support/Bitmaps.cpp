@@ -1,8 +1,8 @@
-#include "MenuTestBitmaps.h"
+#include "support/Bitmaps.h"
 
 #include <cstring>
 
-namespace menutest {
+namespace testsupport {
 
 std::string MakeBitmapFile(int width, int height, const std::function<COLORREF(int, int)>& pixel) {
   const int stride = (width * 3 + 3) & ~3;
@@ -79,4 +79,4 @@ COLORREF Canvas::BitmapPixel(HBITMAP bitmap, int x, int y) {
   return canvas.At(x, y);
 }
 
-}  // namespace menutest
+}  // namespace testsupport
