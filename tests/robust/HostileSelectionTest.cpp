@@ -26,7 +26,7 @@ HRESULT Initialize(IDataObject* data) {
 }
 
 HRESULT InitializeBlock(const std::string& block) {
-  IDataObject* data = MakeRawDropObject(block);
+  IDataObject* data = testsupport::MakeRawDropDataObject(block);
   HRESULT hr = Initialize(data);
   data->Release();
   return hr;

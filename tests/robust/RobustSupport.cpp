@@ -42,49 +42,6 @@ class SeedEnvironment : public testing::Environment {
 
 testing::Environment* const kSeedEnvironment = testing::AddGlobalTestEnvironment(new SeedEnvironment);
 
-class RawDropObject final : public IDataObject {
- public:
-  explicit RawDropObject(std::string block) : block_(std::move(block)) {}
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    *ppv = riid == IID_IUnknown || riid == IID_IDataObject ? static_cast<IDataObject*>(this) : nullptr;
-    if (!*ppv) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
-  STDMETHODIMP_(ULONG) Release() override {
-    LONG n = InterlockedDecrement(&refs_);
-    if (n == 0) delete this;
-    return n;
-  }
-  STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override {
-    if (!format || !medium) return E_INVALIDARG;
-    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, block_.size());
-    if (!h) return E_OUTOFMEMORY;
-    if (!block_.empty()) {
-      std::memcpy(GlobalLock(h), block_.data(), block_.size());
-      GlobalUnlock(h);
-    }
-    medium->tymed = TYMED_HGLOBAL;
-    medium->hGlobal = h;
-    medium->pUnkForRelease = nullptr;
-    return S_OK;
-  }
-  STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
-  STDMETHODIMP QueryGetData(FORMATETC*) override { return S_OK; }
-  STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
-  STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-  STDMETHODIMP EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
-  STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
-  STDMETHODIMP DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
-  STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
-
- private:
-  std::string block_;
-  LONG refs_ = 1;
-};
-
 }  // namespace
 
 uint32_t RunSeed() {
@@ -126,8 +83,6 @@ std::wstring FromAnsi(const std::string& ansi) {
   MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(), n);
   return wide;
 }
-
-IDataObject* MakeRawDropObject(const std::string& block) { return new RawDropObject(block); }
 
 namespace {
 std::string Header(bool wide) {

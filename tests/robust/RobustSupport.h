@@ -1,6 +1,6 @@
 #pragma once
 // Shared by the robustness tests: the run's seed and scale, random inputs
-// drawn from them, and data objects that hand over any block as a file list.
+// drawn from them, and the bytes of CF_HDROP blocks.
 //
 // Every case draws its inputs from a generator seeded with the run's seed and
 // the case's name, so a failing case repeats alone:
@@ -39,9 +39,6 @@ const T& Pick(Rng& rng, const std::vector<T>& items) {
 // An ANSI (code page of the process) text as UTF-16.
 std::wstring FromAnsi(const std::string& ansi);
 
-// A data object whose GetData hands over a copy of the given bytes as the
-// HGLOBAL of a CF_HDROP medium. The caller owns one reference.
-IDataObject* MakeRawDropObject(const std::string& block);
 // The bytes of a CF_HDROP block: a DROPFILES header with pFiles = its size,
 // then the names, each ended by a NUL, and the closing empty name. ANSI
 // names go into a wide list converted from the ANSI code page.

@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include <cstring>
+#include <optional>
 
 namespace testsupport {
 
@@ -10,8 +11,8 @@ namespace {
 
 class DropDataObject final : public IDataObject {
  public:
-  DropDataObject(std::vector<std::string> paths, DropOptions options)
-      : paths_(std::move(paths)), options_(options) {}
+  DropDataObject(std::vector<std::string> paths, DropOptions options, std::optional<std::string> rawBlock = {})
+      : paths_(std::move(paths)), options_(options), rawBlock_(std::move(rawBlock)) {}
 
   STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
     if (!ppv) return E_POINTER;
@@ -64,6 +65,7 @@ class DropDataObject final : public IDataObject {
 
  private:
   HGLOBAL MakeHDrop() const {
+    if (rawBlock_) return CopyToGlobal(*rawBlock_);
     std::string bytes;
     for (const std::string& p : paths_) {
       if (options_.wide) {
@@ -89,9 +91,18 @@ class DropDataObject final : public IDataObject {
     GlobalUnlock(h);
     return h;
   }
+  static HGLOBAL CopyToGlobal(const std::string& block) {
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, block.size());
+    if (h && !block.empty()) {
+      std::memcpy(GlobalLock(h), block.data(), block.size());
+      GlobalUnlock(h);
+    }
+    return h;
+  }
 
   std::vector<std::string> paths_;
   DropOptions options_;
+  std::optional<std::string> rawBlock_;  // handed over as it is instead of a list built from paths_
 };
 
 }  // namespace
@@ -99,6 +110,8 @@ class DropDataObject final : public IDataObject {
 IDataObject* MakeDropDataObject(const std::vector<std::string>& paths, DropOptions options) {
   return new DropDataObject(paths, options);
 }
+
+IDataObject* MakeRawDropDataObject(const std::string& block) { return new DropDataObject({}, {}, block); }
 
 int GetDataCalls(IDataObject* object) { return static_cast<DropDataObject*>(object)->getDataCalls_; }
 

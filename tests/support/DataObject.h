@@ -19,6 +19,9 @@ struct DropOptions {
 // Makes a data object holding the given paths (code page 1252 texts, or
 // UTF-8 turned into UTF-16 with options.wide). The caller owns one reference.
 IDataObject* MakeDropDataObject(const std::vector<std::string>& paths, DropOptions options = {});
+// Makes a data object whose GetData hands over a copy of exactly these bytes
+// as the CF_HDROP block (any block at all, malformed ones included).
+IDataObject* MakeRawDropDataObject(const std::string& block);
 // How many times GetData was called on an object made above.
 int GetDataCalls(IDataObject* object);
 // How many references the object holds right now (for release checks).
