@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "bridge/Channel.h"
+#include "bridge/Viewer.h"
 #include "common/Handles.h"
 #include "dialogs/UExtMsgBox.h"
 #include "dialogs/UFBrowse.h"
@@ -86,23 +87,9 @@ std::string ArgumentText(const std::string& request, INT_PTR number, const std::
 }
 
 // Starts the program in its own folder and gives it a moment to come up.
-void StartProcess(const std::string& executable, const std::string& arguments) {
-  std::string commandLine = "\"" + executable + "\"  " + arguments;
-  std::vector<char> line(commandLine.begin(), commandLine.end());
-  line.push_back('\0');
-  std::string folder = executable.substr(0, executable.find_last_of('\\') + 1);
-
-  STARTUPINFOA startup{};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_SHOWNORMAL;
-  PROCESS_INFORMATION started{};
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS,
-                      nullptr, folder.empty() ? nullptr : folder.c_str(), &startup, &started))
-    return;
-  UniqueKernelHandle process(started.hProcess);
-  UniqueKernelHandle thread(started.hThread);
-  WaitForSingleObject(process.get(), 300);
+void StartInItsFolder(const std::string& executable, const std::string& arguments) {
+  StartProcess("\"" + executable + "\"  " + arguments, executable.substr(0, executable.find_last_of('\\') + 1),
+               300);
 }
 
 }  // namespace
@@ -112,7 +99,7 @@ int StartMainProgram(const std::string& request, INT_PTR number, const std::stri
   // The placeholder is never started: it would run whatever "-" the
   // system's search finds.
   if (executable.empty() || executable == kNoFile) return 1;
-  StartProcess(executable, ArgumentText(request, number, argument, multiConvert));
+  StartInItsFolder(executable, ArgumentText(request, number, argument, multiConvert));
   return 1;
 }
 
@@ -123,14 +110,14 @@ int StartMainProgram(const std::string& request, INT_PTR number, const std::stri
 
 INT_PTR EnsureMainProgramRunning() {
   if (HWND window = FindMainProgramWindow()) return reinterpret_cast<INT_PTR>(window);
-  if (IsAutoStartEnabled()) return StartMainProgram("", 0, "");
+  if (IsAutoStartEnabled()) return StartMainProgram("", 0, "", false);
   int answer = ShowExtMsgBox(kCaption, LookupText("@idStartMainprog"), LookupText("@idAlwaysAutostart"),
                              LookupText("@idYes"), LookupText("@idNo"));
   if (answer == mrAbort) {
     RegKey key;
     if (key.Create(HKEY_CURRENT_USER, kProgramKey)) key.WriteDword("AutoStart", 1);
   }
-  if (answer == mrAbort || answer == mrYes) return StartMainProgram("", 0, "");
+  if (answer == mrAbort || answer == mrYes) return StartMainProgram("", 0, "", false);
   return 1;
 }
 

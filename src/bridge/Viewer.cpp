@@ -149,7 +149,7 @@ void DisplayPicture(HWND window, const std::string& path) {
 void DisplayPicture(HWND window, const std::string& path, bool isTextFile) {
   INT_PTR windowNumber = reinterpret_cast<INT_PTR>(window);
   if (!FindMainProgramWindow()) {
-    StartMainProgram(path, windowNumber, "");
+    StartMainProgram(path, windowNumber, "", false);
     return;
   }
   if (IsPreviewDisabled()) {
