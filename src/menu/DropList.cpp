@@ -93,7 +93,19 @@ class LockedBlock {
   size_t size_ = 0;
 };
 
+// A wide-character name goes into the list in its ANSI form, or left out.
+void TakeWideName(DropList& list, const std::wstring& name) {
+  if (std::optional<std::string> ansi = AnsiPathOf(name)) list.Files.push_back(std::move(*ansi));
+}
+
 }  // namespace
+
+DropList FileListOf(const std::vector<std::wstring>& paths) {
+  DropList list;
+  list.Count = paths.size();
+  for (const std::wstring& path : paths) TakeWideName(list, path);
+  return list;
+}
 
 std::optional<std::string> AnsiPathOf(const std::wstring& path) {
   if (std::optional<std::string> ansi = ExactAnsi(path)) return ansi;
@@ -112,9 +124,8 @@ std::optional<DropList> ReadDropList(HGLOBAL block) {
 
   DropList list;
   if (header.fWide) {
-    list.Count = WalkNames<wchar_t>(locked.bytes(), locked.size(), header.pFiles, [&](const std::wstring& name) {
-      if (std::optional<std::string> ansi = AnsiPathOf(name)) list.Files.push_back(std::move(*ansi));
-    });
+    list.Count = WalkNames<wchar_t>(locked.bytes(), locked.size(), header.pFiles,
+                                    [&](const std::wstring& name) { TakeWideName(list, name); });
   } else {
     list.Count = WalkNames<char>(locked.bytes(), locked.size(), header.pFiles,
                                  [&](const std::string& name) { list.Files.push_back(name); });

@@ -24,6 +24,10 @@ struct DropList {
 // DROPFILES header.
 std::optional<DropList> ReadDropList(HGLOBAL block);
 
+// A list of wide-character paths (such as the shell's items give) taken as
+// the names of a wide CF_HDROP list are taken.
+DropList FileListOf(const std::vector<std::wstring>& paths);
+
 // The ANSI form of a path, or of its short form; nullopt when neither
 // represents the path exactly.
 std::optional<std::string> AnsiPathOf(const std::wstring& path);

@@ -4,6 +4,7 @@
 #include "menu/FolContMenu.h"
 
 #include "common/Guarded.h"
+#include "menu/MenuCommands.h"
 #include "server/ClassFactory.h"
 
 namespace ombrelo {
@@ -18,6 +19,8 @@ TFolContMenu::TFolContMenu(IUnknown* outer) : outer_(outer ? outer : &inner_) {
 TFolContMenu::~TFolContMenu() { InterlockedDecrement(&LiveObjectCount); }
 
 IUnknown* TFolContMenu::Inner() { return &inner_; }
+
+MenuLayout TFolContMenu::Layout() const { return {CmdFirst, FirstOpenWithId, LastOpenWithId, HighestOffsetUsed}; }
 
 // The non-delegating IUnknown: the object's own identity and reference count.
 STDMETHODIMP TFolContMenu::InnerUnknown::QueryInterface(REFIID riid, void** ppv) {

@@ -23,6 +23,8 @@ namespace ombrelo {
 // {67C63340-679B-11D2-92EE-000021474C15}
 extern const CLSID CLSID_TFolContMenu;
 
+struct MenuLayout;
+
 // What one handler object's menu, help texts and commands act on: the
 // selection its own Initialize took and the open-with entries its own
 // QueryContextMenu read. Initialize also publishes the selection to the
@@ -71,6 +73,8 @@ class TFolContMenu final : public IShellExtInit, public IContextMenu3, public IS
   HRESULT HandleMenuMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT* plResult);
   HRESULT MeasurePreviewItem(MEASUREITEMSTRUCT* item);
   HRESULT DrawPreviewItem(const DRAWITEMSTRUCT* item);
+  // The identifiers of the last menu, as help texts and commands read them.
+  MenuLayout Layout() const;
 
   // This object's selection (Initialize) and open-with lists (QueryContextMenu).
   MenuSelection Selected;

@@ -9,6 +9,7 @@
 #include "lang/DMSStrings.h"
 #include "menu/CommandIds.h"
 #include "menu/FolContMenu.h"
+#include "menu/MenuCommands.h"
 
 namespace ombrelo {
 
@@ -63,36 +64,44 @@ void CopyOut(const std::string& text, CHAR* out, UINT cchMax) {
 
 }  // namespace
 
-HRESULT TFolContMenu::HelpText(UINT_PTR offset, UINT uType, CHAR* pszName, UINT cchMax) {
-  if (uType != GCS_HELPTEXTA) return E_INVALIDARG;
-  // No buffer, or no selection of this object's own: no item to describe.
-  if (!pszName || !Selected.Accepted || Selected.SelectedFiles.empty()) return E_INVALIDARG;
-  const MenuSelection& state = Selected;
+HRESULT ItemHelpText(const MenuSelection& state, const MenuLayout& layout, UINT_PTR offset,
+                     std::optional<std::string>& text) {
+  text.reset();
+  // No selection of this object's own: no item to describe.
+  if (!state.Accepted || state.SelectedFiles.empty()) return E_INVALIDARG;
 
   if (state.IsMultiSelection) {
-    if (offset == CmdConvertSelection) CopyOut(LookupText("@id_status_ConvertImages"), pszName, cchMax);
+    if (offset == CmdConvertSelection) text = LookupText("@id_status_ConvertImages");
     return S_OK;
   }
-  if (offset >= SingleSelectionOffsetBound(HighestOffsetUsed)) return E_INVALIDARG;
+  if (offset >= SingleSelectionOffsetBound(layout.HighestOffsetUsed)) return E_INVALIDARG;
 
-  std::optional<std::string> text = FixedItemText(offset, state.IsTextFile);
+  text = FixedItemText(offset, state.IsTextFile);
   if (!text && state.IsTextFile) text = TextItemText(offset, state);
   if (!text && !state.IsTextFile) {
-    const UINT_PTR shift = static_cast<UINT_PTR>(LastOpenWithId) - FirstOpenWithId + 8;
+    const UINT_PTR shift = static_cast<UINT_PTR>(layout.LastOpenWithId) - layout.FirstOpenWithId + 8;
     if (offset == shift + CmdCopyImage) text = LookupText("@id_status_bmpclip");
     else if (offset == shift + CmdCopyImageName) text = NameText(state.SelectedFiles.front());
     else if (offset == shift + CmdOptions) text = LookupText("@id_status_options");
     else if (offset == shift + CmdWallpaperCentered) text = LookupText("@id_status_wallpaper_centered");
     else if (offset == shift + CmdWallpaperTiled) text = LookupText("@id_status_wallpaper_tiled");
     else if (offset == shift + CmdWallpaperScaled) text = LookupText("@id_status_wallpaper_scaled");
-    else if (LastOpenWithId >= CmdFirst) {
-      int entry = OpenWithEntryIndex(static_cast<UINT>(offset), LastOpenWithId - CmdFirst);
+    else if (layout.LastOpenWithId >= layout.CmdFirst) {
+      int entry = OpenWithEntryIndex(static_cast<UINT>(offset), layout.LastOpenWithId - layout.CmdFirst);
       if (entry >= 0 && static_cast<size_t>(entry) < state.OpenWithCommands.size())
         text = state.OpenWithCommands[static_cast<size_t>(entry)];
     }
   }
-  if (text) CopyOut(*text, pszName, cchMax);
   return S_OK;
+}
+
+HRESULT TFolContMenu::HelpText(UINT_PTR offset, UINT uType, CHAR* pszName, UINT cchMax) {
+  if (uType != GCS_HELPTEXTA) return E_INVALIDARG;
+  if (!pszName) return E_INVALIDARG;
+  std::optional<std::string> text;
+  const HRESULT hr = ItemHelpText(Selected, Layout(), offset, text);
+  if (hr == S_OK && text) CopyOut(*text, pszName, cchMax);
+  return hr;
 }
 
 }  // namespace ombrelo

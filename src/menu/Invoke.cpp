@@ -19,6 +19,7 @@
 #include "common/Handles.h"
 #include "menu/CommandIds.h"
 #include "menu/FolContMenu.h"
+#include "menu/MenuCommands.h"
 
 namespace ombrelo {
 
@@ -76,11 +77,12 @@ HRESULT TFolContMenu::RunCommand(const CMINVOKECOMMANDINFO* lpici) {
   const UINT_PTR verb = reinterpret_cast<UINT_PTR>(lpici->lpVerb);
   if (verb >> 16 != 0) return E_FAIL;
   const UINT offset = static_cast<UINT>(verb & 0xFFFF);
-  const HWND owner = lpici->hwnd;
+  // A copy of this object's own selection: the actions wait for dialogs and
+  // other programs, and must act on the files of this menu.
+  return RunItemCommand(Selected, Layout(), offset, lpici->hwnd);
+}
 
-  // A copy of this object's own selection: the actions below wait for
-  // dialogs and other programs, and must act on the files of this menu.
-  const MenuSelection state = Selected;
+HRESULT RunItemCommand(const MenuSelection state, const MenuLayout& layout, UINT offset, HWND owner) {
   if (!state.Accepted || state.SelectedFiles.empty()) return E_FAIL;  // nothing was selected
   const std::string& path = state.SelectedFiles.front();
 
@@ -89,7 +91,7 @@ HRESULT TFolContMenu::RunCommand(const CMINVOKECOMMANDINFO* lpici) {
     Contained([&] { ConvertWithListFile(state.SelectedFiles); });
     return S_OK;
   }
-  if (offset >= SingleSelectionOffsetBound(HighestOffsetUsed)) return E_INVALIDARG;
+  if (offset >= SingleSelectionOffsetBound(layout.HighestOffsetUsed)) return E_INVALIDARG;
 
   // Each action contains its own failures: a command that was recognised
   // reports S_OK.
@@ -119,7 +121,7 @@ HRESULT TFolContMenu::RunCommand(const CMINVOKECOMMANDINFO* lpici) {
     }
   }
 
-  const UINT shift = LastOpenWithId - FirstOpenWithId + 8;
+  const UINT shift = layout.LastOpenWithId - layout.FirstOpenWithId + 8;
   if (offset == shift + CmdCopyImage) return run([&] { CopyToClipboard(path, false, state.IsTextFile); });
   if (offset == shift + CmdCopyImageName) return run([&] { CopyToClipboard(path, true, state.IsTextFile); });
   if (offset == shift + CmdOptions) return run([&] { SendMainProgramCommand(path, "options"); });
@@ -127,8 +129,8 @@ HRESULT TFolContMenu::RunCommand(const CMINVOKECOMMANDINFO* lpici) {
   if (offset == shift + CmdWallpaperCentered) return run([&] { SetWallpaper(path, kWallpaperCentered); });
   if (offset == shift + CmdWallpaperTiled) return run([&] { SetWallpaper(path, kWallpaperTiled); });
   if (offset == shift + CmdWallpaperScaled) return run([&] { SetWallpaper(path, kWallpaperScaled); });
-  if (LastOpenWithId >= CmdFirst) {
-    int entry = OpenWithEntryIndex(offset, LastOpenWithId - CmdFirst);
+  if (layout.LastOpenWithId >= layout.CmdFirst) {
+    int entry = OpenWithEntryIndex(offset, layout.LastOpenWithId - layout.CmdFirst);
     if (entry >= 0)
       return run([&] {
         size_t i = static_cast<size_t>(entry);

@@ -10,6 +10,7 @@
 #include "lang/DMSStrings.h"
 #include "menu/CommandIds.h"
 #include "menu/FolContMenu.h"
+#include "menu/MenuCommands.h"
 #include "menu/OwnerDraw.h"
 #include "server/ModuleState.h"
 #include "settings/OpenWith.h"
@@ -71,6 +72,42 @@ bool FileExists(const std::string& path) {
 
 }  // namespace
 
+MenuKind KindOf(const SelectionState& selection) {
+  if (selection.IsMultiSelection) return MenuKind::Multiple;
+  return selection.IsTextFile ? MenuKind::Text : MenuKind::Picture;
+}
+
+std::string CommandCaption(MenuKind kind, UINT offset) {
+  if (kind == MenuKind::Multiple) return offset == CmdConvertSelection ? LookupText("@idConvert") : std::string();
+  if (kind == MenuKind::Text) {
+    switch (offset) {
+      case CmdPrintText: return LookupText("@idPrintTxt");
+      case CmdWordpadText: return LookupText("@idWordpadTxt");
+      case CmdCopyText: return LookupText("@idCopyText");
+      case CmdCopyTextName: return LookupText("@idCopyTextName");
+      case CmdTextOptions: return LookupText("@idOmbreloOptions");
+      default: return {};
+    }
+  }
+  switch (offset) {
+    case CmdConvert: return LookupText("@idConvert");
+    case CmdConvertJpg: return "&JPG\t( JPEG Format )";
+    case CmdConvertBmp: return "&BMP\t( Windows Bitmap )";
+    case CmdConvertPng: return "P&NG\t( Portable Network Graphic )";
+    case CmdConvertTif: return "&TIF\t( TIFF Format )";
+    case CmdConvertPcx: return "&PCX\t( ZSoft PC Paintbrush )";
+    case CmdSettings: return LookupText("@idSettings");
+    case CmdPrintPreview: return LookupText("@idPrintPreview");
+    case CmdCopyImage: return LookupText("@idCopyImage");
+    case CmdCopyImageName: return LookupText("@idCopyImageName");
+    case CmdOptions: return LookupText("@idOmbreloOptions");
+    case CmdWallpaperCentered: return LookupText("@idCentered");
+    case CmdWallpaperTiled: return LookupText("@idTiled");
+    case CmdWallpaperScaled: return LookupText("@idScaled");
+    default: return {};
+  }
+}
+
 bool ReadMainMenuSetting(bool isTextFile) {
   RegKey key;
   if (!key.Open(HKEY_CURRENT_USER, isTextFile ? kTxtKey : kProgramKey)) return true;
@@ -96,10 +133,14 @@ UINT BuildOpenWithMenu(HMENU submenu, UINT first, const std::vector<std::string>
       else Append(submenu, id, captions[i]);
     }
   }
+  return PadOpenWithLists(static_cast<UINT>(captions.size()), commands, params);
+}
+
+UINT PadOpenWithLists(UINT captionCount, std::vector<std::string>& commands, std::vector<std::string>& params) {
   // Commands and help texts index these lists by entry; fillers have no item.
   while (commands.size() < kMinOpenWithEntries) commands.push_back("Dummy");
   while (params.size() < kMinOpenWithEntries) params.push_back("Dummy");
-  return std::max<UINT>(static_cast<UINT>(captions.size()), kMinOpenWithEntries);
+  return std::max<UINT>(captionCount, kMinOpenWithEntries);
 }
 
 UINT HighestSingleSelectionOffset(UINT openWithCount, bool isTextFile, bool inBosaDialog) {
@@ -128,7 +169,7 @@ HRESULT TFolContMenu::BuildMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UI
   if (state.IsMultiSelection) {
     if (!HasRoom(F, idCmdLast, 1)) return Count(0);
     if (!InsertItem(hmenu, indexMenu, kOrdinaryItemMask, MFT_STRING, 0, F + CmdConvertSelection,
-                    LookupText("@idConvert")))
+                    CommandCaption(MenuKind::Multiple, CmdConvertSelection)))
       MessageBeep(0);
     return Count(1);
   }
@@ -168,18 +209,21 @@ HRESULT TFolContMenu::BuildMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UI
   HighestOffsetUsed = highest;
   const PreviewItemText preview = GetPreviewItemText();
 
-  Append(mainMenu, F + 0, LookupText(text ? "@idPrintTxt" : "@idOeffnenMit"));
-  Append(mainMenu, F + 1, LookupText(text ? "@idWordpadTxt" : "@idDirectConvert"));
+  Append(mainMenu, F + 0, text ? CommandCaption(MenuKind::Text, CmdPrintText) : LookupText("@idOeffnenMit"));
+  Append(mainMenu, F + 1, text ? CommandCaption(MenuKind::Text, CmdWordpadText) : LookupText("@idDirectConvert"));
   AppendSeparator(mainMenu, F + CmdSeparator);
   if (!previewInShellMenu)
     InsertItem(mainMenu, End(mainMenu), kPreviewItemMask, MFT_STRING, preview.State, F + CmdPreview, preview.Caption);
-  Append(mainMenu, F + 4, LookupText(text ? "@idCopyText" : "@idSizeTemplate"), text ? 0 : pictureState);
-  Append(mainMenu, F + 5, LookupText(text ? "@idCopyTextName" : "@idColorsTemplate"), text ? 0 : pictureState);
-  Append(mainMenu, F + 6, LookupText(text ? "@idOmbreloOptions" : "@idFormatTemplate"), text ? 0 : pictureState);
+  Append(mainMenu, F + 4, text ? CommandCaption(MenuKind::Text, CmdCopyText) : LookupText("@idSizeTemplate"),
+         text ? 0 : pictureState);
+  Append(mainMenu, F + 5, text ? CommandCaption(MenuKind::Text, CmdCopyTextName) : LookupText("@idColorsTemplate"),
+         text ? 0 : pictureState);
+  Append(mainMenu, F + 6, text ? CommandCaption(MenuKind::Text, CmdTextOptions) : LookupText("@idFormatTemplate"),
+         text ? 0 : pictureState);
   if (full) {
     AppendSeparator(mainMenu, F + CmdSeparator);
-    Append(mainMenu, F + CmdConvert, LookupText("@idConvert"), pictureState);
-    Append(mainMenu, F + CmdPrintPreview, LookupText("@idPrintPreview"), pictureState);
+    Append(mainMenu, F + CmdConvert, CommandCaption(MenuKind::Picture, CmdConvert), pictureState);
+    Append(mainMenu, F + CmdPrintPreview, CommandCaption(MenuKind::Picture, CmdPrintPreview), pictureState);
     Append(mainMenu, F + CmdMiscPopup, "other");
   }
 
@@ -187,11 +231,11 @@ HRESULT TFolContMenu::BuildMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UI
   if (!text) {
     UniqueMenu convert(CreatePopupMenu());
     if (convert) {
-      Append(convert.get(), F + CmdConvertJpg, "&JPG\t( JPEG Format )", pictureState);
-      Append(convert.get(), F + CmdConvertBmp, "&BMP\t( Windows Bitmap )", pictureState);
-      Append(convert.get(), F + CmdConvertPng, "P&NG\t( Portable Network Graphic )", pictureState);
-      Append(convert.get(), F + CmdConvertTif, "&TIF\t( TIFF Format )", pictureState);
-      Append(convert.get(), F + CmdConvertPcx, "&PCX\t( ZSoft PC Paintbrush )", pictureState);
+      Append(convert.get(), F + CmdConvertJpg, CommandCaption(MenuKind::Picture, CmdConvertJpg), pictureState);
+      Append(convert.get(), F + CmdConvertBmp, CommandCaption(MenuKind::Picture, CmdConvertBmp), pictureState);
+      Append(convert.get(), F + CmdConvertPng, CommandCaption(MenuKind::Picture, CmdConvertPng), pictureState);
+      Append(convert.get(), F + CmdConvertTif, CommandCaption(MenuKind::Picture, CmdConvertTif), pictureState);
+      Append(convert.get(), F + CmdConvertPcx, CommandCaption(MenuKind::Picture, CmdConvertPcx), pictureState);
     }
     AttachPopup(mainMenu, 1, convert, LookupText("@idDirectConvert"));
 
@@ -204,7 +248,7 @@ HRESULT TFolContMenu::BuildMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UI
     LastOpenWithId = F + OpenWithEntryOffset(n - 1);
     if (openWith) {
       AppendSeparator(openWith.get(), F + CmdOpenWithSeparator);
-      Append(openWith.get(), F + CmdSettings, LookupText("@idSettings"));
+      Append(openWith.get(), F + CmdSettings, CommandCaption(MenuKind::Picture, CmdSettings));
     }
     AttachPopup(mainMenu, 0, openWith, LookupText("@idOeffnenMit"));
     shift = ShiftAfterOpenWith(n);
@@ -222,16 +266,15 @@ HRESULT TFolContMenu::BuildMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UI
     const UINT S = shift;
     UniqueMenu misc(CreatePopupMenu());
     if (misc) {
-      Append(misc.get(), F + S + CmdCopyImage, LookupText("@idCopyImage"), pictureState);
-      Append(misc.get(), F + S + CmdCopyImageName, LookupText("@idCopyImageName"));
+      Append(misc.get(), F + S + CmdCopyImage, CommandCaption(MenuKind::Picture, CmdCopyImage), pictureState);
+      Append(misc.get(), F + S + CmdCopyImageName, CommandCaption(MenuKind::Picture, CmdCopyImageName));
       Append(misc.get(), F + S + CmdWallpaperPopup, LookupText("@id_wallpaper"), pictureState);
       AppendSeparator(misc.get(), F + S + CmdMiscSeparator);
-      Append(misc.get(), F + S + CmdOptions, LookupText("@idOmbreloOptions"));
+      Append(misc.get(), F + S + CmdOptions, CommandCaption(MenuKind::Picture, CmdOptions));
       UniqueMenu wallpaper(CreatePopupMenu());
       if (wallpaper) {
-        Append(wallpaper.get(), F + S + CmdWallpaperCentered, LookupText("@idCentered"), pictureState);
-        Append(wallpaper.get(), F + S + CmdWallpaperTiled, LookupText("@idTiled"), pictureState);
-        Append(wallpaper.get(), F + S + CmdWallpaperScaled, LookupText("@idScaled"), pictureState);
+        for (UINT style : {CmdWallpaperCentered, CmdWallpaperTiled, CmdWallpaperScaled})
+          Append(wallpaper.get(), F + S + style, CommandCaption(MenuKind::Picture, style), pictureState);
       }
       AttachPopup(misc.get(), 2, wallpaper, LookupText("@idWallpaper"));
     }
@@ -243,7 +286,7 @@ HRESULT TFolContMenu::BuildMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UI
   }
 
   InsertItem(hmenu, indexMenu, kOrdinaryItemMask, MFT_SEPARATOR, 0, F + shift + CmdTopLevel, std::string());
-  if (InsertItem(hmenu, indexMenu + 1, kTopLevelItemMask, MFT_STRING, 0, F + shift + CmdTopLevel, "&Ombrelo",
+  if (InsertItem(hmenu, indexMenu + 1, kTopLevelItemMask, MFT_STRING, 0, F + shift + CmdTopLevel, kTopLevelCaption,
                  mainMenu))
     main.release();  // the shell's menu owns it now
   else

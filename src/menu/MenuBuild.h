@@ -35,6 +35,10 @@ PreviewItemText GetPreviewItemText();
 UINT BuildOpenWithMenu(HMENU submenu, UINT first, const std::vector<std::string>& captions,
                        std::vector<std::string>& commands, std::vector<std::string>& params, bool withIcons);
 
+// Pads the open-with lists with "Dummy" to five entries; returns N, the
+// number of entries after padding, for captionCount entries read.
+UINT PadOpenWithLists(UINT captionCount, std::vector<std::string>& commands, std::vector<std::string>& params);
+
 // The highest command offset a single-selection menu uses, and the count
 // QueryContextMenu reports for it.
 UINT HighestSingleSelectionOffset(UINT openWithCount, bool isTextFile, bool inBosaDialog);

@@ -174,8 +174,7 @@ void DrawPreviewBitmap(HDC dc, int x, int y) {
 
 bool InsertIconMenuItem(const std::string& programPath, const std::string& caption, UINT commandId, HMENU submenu,
                         IconItemCanvas* canvas) {
-  // A "temp" entry is a placeholder of the main program and shows nothing.
-  if (programPath == "temp") return false;
+  if (IsPlaceholderProgram(programPath)) return false;
   SHFILEINFOA file{};
   const DWORD_PTR found = SHGetFileInfoA(programPath.c_str(), 0, &file, sizeof(file),
                                          SHGFI_ICON | SHGFI_SHELLICONSIZE | SHGFI_SMALLICON);

@@ -42,6 +42,10 @@ class IconItemCanvas {
 // Paints one icon item on a canvas of its own.
 HBITMAP PaintIconItem(HICON icon, const std::string& caption);
 
+// A "temp" entry is a placeholder of the main program: as an icon item it
+// shows nothing.
+inline bool IsPlaceholderProgram(const std::string& programPath) { return programPath == "temp"; }
+
 // Appends one open-with entry to submenu: a bitmap item with the program's
 // small icon and the caption in the menu font, or a plain text item when the
 // program has no icon. A program path of exactly "temp" gets no item (false).

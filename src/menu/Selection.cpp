@@ -108,53 +108,62 @@ HRESULT TFolContMenu::InitializeSelection(IDataObject* lpdobj) {
   }
 
   // The new selection is built here and stored under the lock in one step.
-  const bool inBosaDialog = IsBosaWindow(GetForegroundWindow());
-  // The directory already ends in a separator; the doubled one is kept as it is.
-  const std::string previewPath = GetTempDirectory() + "\\" + kPreviewBitmapName;
-  std::vector<std::string> selected;
-  HRESULT result = E_FAIL;
-
   if (n == 1) {
     const bool displaySym = ReadDisplaySym();
     if (displaySym) FreeMenuBitmaps(true);
-    const std::string path = list->Files.front();
-    selected.push_back(path);
-    const Classification c = ClassifySingleFile(path);
+    MenuSelection c = CaptureSelection(*list);
     WithState([&](SharedState& s) {
-      s.SelectedFiles = std::move(selected);
+      s.SelectedFiles = c.SelectedFiles;
       s.OpenWithCommands.clear();
       s.OpenWithParams.clear();
-      s.InBosaDialog = inBosaDialog;
-      s.PreviewBitmapPath = previewPath;
+      s.InBosaDialog = c.InBosaDialog;
+      s.PreviewBitmapPath = c.PreviewBitmapPath;
       s.DisplaySymEnabled = displaySym;
       s.IsMultiSelection = false;
-      s.IsTextFile = c.isTextFile;
-      s.PictureItemState = c.pictureItemState;
+      s.IsTextFile = c.IsTextFile;
+      s.PictureItemState = c.PictureItemState;
       Selected = SelectionOf(s);
     });
-    Selected.Accepted = c.supported;
-    if (c.supported) {
-      result = S_OK;
-    } else if (UpperAscii(ExtensionOf(path)) == ".HTML") {
-      SendToHtmlWindow(0, path);
-    }
-  } else {
-    // Names left out of the list count like files that are not pictures.
-    for (std::string& path : list->Files)
-      if (IsPictureExtension(UpperAscii(ExtensionOf(path)))) selected.push_back(std::move(path));
-    if (!selected.empty()) result = S_OK;
-    WithState([&](SharedState& s) {
-      s.SelectedFiles = std::move(selected);
-      s.OpenWithCommands.clear();
-      s.OpenWithParams.clear();
-      s.InBosaDialog = inBosaDialog;
-      s.PreviewBitmapPath = previewPath;
-      s.IsMultiSelection = true;
-      Selected = SelectionOf(s);
-    });
-    Selected.Accepted = result == S_OK;
+    Selected.Accepted = c.Accepted;
+    if (c.Accepted) return S_OK;
+    if (UpperAscii(ExtensionOf(c.SelectedFiles.front())) == ".HTML") SendToHtmlWindow(0, c.SelectedFiles.front());
+    return E_FAIL;
   }
-  return result;
+  MenuSelection c = CaptureSelection(*list);
+  WithState([&](SharedState& s) {
+    s.SelectedFiles = c.SelectedFiles;
+    s.OpenWithCommands.clear();
+    s.OpenWithParams.clear();
+    s.InBosaDialog = c.InBosaDialog;
+    s.PreviewBitmapPath = c.PreviewBitmapPath;
+    s.IsMultiSelection = true;
+    Selected = SelectionOf(s);
+  });
+  Selected.Accepted = c.Accepted;
+  return c.Accepted ? S_OK : E_FAIL;
+}
+
+MenuSelection CaptureSelection(const DropList& list) {
+  MenuSelection c;
+  if (list.Count == 0 || (list.Count == 1 && list.Files.empty())) return c;
+  c.InBosaDialog = IsBosaWindow(GetForegroundWindow());
+  // The directory already ends in a separator; the doubled one is kept as it is.
+  c.PreviewBitmapPath = GetTempDirectory() + "\\" + kPreviewBitmapName;
+  if (list.Count == 1) {
+    const std::string& path = list.Files.front();
+    c.SelectedFiles.push_back(path);
+    const Classification kind = ClassifySingleFile(path);
+    c.IsTextFile = kind.isTextFile;
+    c.PictureItemState = kind.pictureItemState;
+    c.Accepted = kind.supported;
+    return c;
+  }
+  c.IsMultiSelection = true;
+  // Names left out of the list count like files that are not pictures.
+  for (const std::string& path : list.Files)
+    if (IsPictureExtension(UpperAscii(ExtensionOf(path)))) c.SelectedFiles.push_back(path);
+  c.Accepted = !c.SelectedFiles.empty();
+  return c;
 }
 
 }  // namespace ombrelo

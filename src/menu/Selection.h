@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "menu/DropList.h"
+#include "menu/FolContMenu.h"
+
 namespace ombrelo {
 
 inline constexpr const char kHtmlWindowClass[] = "TDisplay_Html_File";
@@ -18,5 +21,12 @@ void SendToHtmlWindow(ULONG_PTR code, const std::string& path);
 // Whether open-with entries are shown with icons: "DisplaySym" = "true",
 // true also when the value is missing or not a string.
 bool ReadDisplaySym();
+
+// What selection capture makes of a file list, changing no state: the
+// files the commands act on (one file, or the pictures of several), the
+// single file's classification (which reads the text settings and the Ctrl
+// key), the "bosa_" dialog flag and the preview bitmap's path. Accepted
+// says whether the handler offers a menu. DisplaySymEnabled is left clear.
+MenuSelection CaptureSelection(const DropList& list);
 
 }  // namespace ombrelo
