@@ -128,6 +128,16 @@ bool IsAutoStartEnabled() {
   return value && *value == 1;
 }
 
+std::string FindMainProgramExecutable() {
+  RegKey key;
+  if (key.Open(HKEY_CURRENT_USER, kProgramKey)) {
+    std::optional<std::string> stored = key.ReadString("cmd");
+    if (stored && FileExists(*stored)) return *stored;
+  }
+  std::string beside = GetExtensionDirectory() + "Ombrelo.exe";
+  return FileExists(beside) ? beside : std::string();
+}
+
 std::string GetExtensionDirectory() {
   // Room for the longest path the system gives, so a deep folder is never cut short.
   std::vector<char> buffer(32768);

@@ -18,6 +18,10 @@ int StartMainProgram(const std::string& request, INT_PTR number, const std::stri
 // with "AutoStart"), maybe starts it, and returns 1.
 INT_PTR EnsureMainProgramRunning();
 bool IsAutoStartEnabled();
+// The main program's executable where it is found without asking: the one
+// stored in "cmd", else Ombrelo.exe beside the extension; empty when neither
+// exists. Stores nothing.
+std::string FindMainProgramExecutable();
 // The folder of the extension's own module file, with its trailing backslash.
 std::string GetExtensionDirectory();
 

@@ -5,6 +5,7 @@
 #include "common/Guarded.h"
 #include "lang/DMSStrings.h"
 #include "menu/FolContMenu.h"
+#include "modern/ExplorerCommand.h"
 
 namespace ombrelo {
 
@@ -17,6 +18,7 @@ LONG ReadCount(const volatile LONG& count) {
 
 namespace {
 TFolContMenuFactory g_factory;
+TExplorerCommandFactory g_commandFactory;
 
 void ShowCreateError(const std::string& text) {
   MessageBoxA(nullptr, ErrorBoxText(text).c_str(), "DAX-Fehler", MB_OK | MB_ICONERROR);
@@ -25,12 +27,18 @@ void ShowCreateError(const std::string& text) {
 
 TFolContMenuFactory& ClassFactory() { return g_factory; }
 
+IClassFactory* FactoryFor(REFCLSID clsid) {
+  if (clsid == CLSID_TFolContMenu) return &g_factory;
+  if (clsid == CLSID_TExplorerCommand) return &g_commandFactory;
+  return nullptr;
+}
+
 std::string ErrorBoxText(std::string text) {
   if (!text.empty() && static_cast<unsigned char>(text.back()) > static_cast<unsigned char>('.')) text += '.';
   return text;
 }
 
-STDMETHODIMP TFolContMenuFactory::QueryInterface(REFIID riid, void** ppv) {
+STDMETHODIMP TModuleFactory::QueryInterface(REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
   if (riid == IID_IUnknown || riid == IID_IClassFactory) {
     *ppv = static_cast<IClassFactory*>(this);
@@ -41,11 +49,11 @@ STDMETHODIMP TFolContMenuFactory::QueryInterface(REFIID riid, void** ppv) {
   return E_NOINTERFACE;
 }
 
-STDMETHODIMP_(ULONG) TFolContMenuFactory::AddRef() {
+STDMETHODIMP_(ULONG) TModuleFactory::AddRef() {
   return static_cast<ULONG>(InterlockedIncrement(&FactoryRefCount));
 }
 
-STDMETHODIMP_(ULONG) TFolContMenuFactory::Release() {
+STDMETHODIMP_(ULONG) TModuleFactory::Release() {
   return static_cast<ULONG>(InterlockedDecrement(&FactoryRefCount));
 }
 
@@ -55,7 +63,11 @@ STDMETHODIMP TFolContMenuFactory::CreateInstance(IUnknown* pUnkOuter, REFIID rii
   });
 }
 
-STDMETHODIMP TFolContMenuFactory::LockServer(BOOL fLock) {
+STDMETHODIMP TExplorerCommandFactory::CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppv) {
+  return Guarded(E_UNEXPECTED, [&] { return CreateExplorerCommand(pUnkOuter, riid, ppv); });
+}
+
+STDMETHODIMP TModuleFactory::LockServer(BOOL fLock) {
   return Guarded(E_FAIL, [&] { return CoLockObjectExternal(this, fLock, TRUE); });
 }
 

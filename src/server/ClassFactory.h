@@ -1,6 +1,7 @@
 #pragma once
-// TFolContMenuFactory: the one class factory of the module, and the two
-// counts that decide whether the host may unload the DLL.
+// The class factories of the module (the context-menu handler and the
+// Windows 11 menu's command), and the two counts that decide whether the
+// host may unload the DLL.
 #include <windows.h>
 #include <objbase.h>
 
@@ -11,26 +12,38 @@ namespace ombrelo {
 
 class TFolContMenu;
 
-// Live handler objects and outstanding factory references. Both are changed
+// Live handler and command objects and outstanding factory references. Both are changed
 // with interlocked operations: the shell may make and release objects on
 // more than one thread at once.
 extern volatile LONG LiveObjectCount;
 extern volatile LONG FactoryRefCount;
 LONG ReadCount(const volatile LONG& count);
 
-class TFolContMenuFactory final : public IClassFactory {
+// What both class factories share: the factory lives as long as the module;
+// its count only tells DllCanUnloadNow whether references are held.
+class TModuleFactory : public IClassFactory {
  public:
-  // IUnknown: the factory lives as long as the module; its count only tells
-  // DllCanUnloadNow whether references are held.
   STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
   STDMETHODIMP_(ULONG) AddRef() override;
   STDMETHODIMP_(ULONG) Release() override;
-  // IClassFactory
-  STDMETHODIMP CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppv) override;
   STDMETHODIMP LockServer(BOOL fLock) override;
 };
 
-// The module's factory object.
+// The factory of the context-menu handler (TFolContMenu).
+class TFolContMenuFactory final : public TModuleFactory {
+ public:
+  STDMETHODIMP CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppv) override;
+};
+
+// The factory of the Windows 11 menu's command (TExplorerCommand).
+class TExplorerCommandFactory final : public TModuleFactory {
+ public:
+  STDMETHODIMP CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppv) override;
+};
+
+// The module's factory object for a class; null for a class it does not serve.
+IClassFactory* FactoryFor(REFCLSID clsid);
+// The context-menu handler's factory.
 TFolContMenuFactory& ClassFactory();
 
 // Makes a handler object with `make` and hands out its interface riid, as
@@ -43,7 +56,7 @@ HRESULT CreateHandlerInstance(IUnknown* outer, REFIID riid, void** ppv, const Ha
 // its last character sorts after the full stop.
 std::string ErrorBoxText(std::string text);
 
-// S_OK when neither a handler object nor a factory reference is alive.
+// S_OK when neither a handler or command object nor a factory reference is alive.
 HRESULT CanUnloadNow();
 
 }  // namespace ombrelo

@@ -17,8 +17,9 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
   return Guarded(E_UNEXPECTED, [&]() -> HRESULT {
     ombrelo::EnsureModuleStarted();
     if (!ppv) return E_POINTER;
-    if (rclsid != ombrelo::CLSID_TFolContMenu) return CLASS_E_CLASSNOTAVAILABLE;
-    return ombrelo::ClassFactory().QueryInterface(riid, ppv);
+    IClassFactory* factory = ombrelo::FactoryFor(rclsid);
+    if (!factory) return CLASS_E_CLASSNOTAVAILABLE;
+    return factory->QueryInterface(riid, ppv);
   });
 }
 

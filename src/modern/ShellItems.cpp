@@ -1,0 +1,79 @@
+#include "modern/ShellItems.h"
+
+#include <shlwapi.h>
+#include <wrl/client.h>
+
+#include <vector>
+
+#include "menu/DropList.h"
+#include "menu/Selection.h"
+
+namespace ombrelo {
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+// The file-system path of a file item; empty for a folder or an item
+// outside the file system. A file that is also a container (an archive the
+// shell opens like a folder) is a stream as well and counts as a file.
+std::wstring FilePathOf(IShellItem* item) {
+  SFGAOF attributes = 0;
+  if (FAILED(item->GetAttributes(SFGAO_FOLDER | SFGAO_STREAM | SFGAO_FILESYSTEM, &attributes))) return {};
+  if ((attributes & SFGAO_FOLDER) && !(attributes & SFGAO_STREAM)) return {};
+  LPWSTR name = nullptr;
+  if (FAILED(item->GetDisplayName(SIGDN_FILESYSPATH, &name)) || !name) return {};
+  std::wstring path(name);
+  CoTaskMemFree(name);
+  return path;
+}
+
+}  // namespace
+
+MenuSelection SelectionOfItems(IShellItemArray* items) {
+  DWORD count = 0;
+  if (!items || FAILED(items->GetCount(&count)) || count == 0) return {};
+  std::vector<std::wstring> paths;
+  for (DWORD i = 0; i < count; ++i) {
+    ComPtr<IShellItem> item;
+    if (FAILED(items->GetItemAt(i, &item)) || !item) continue;
+    std::wstring path = FilePathOf(item.Get());
+    if (!path.empty()) paths.push_back(std::move(path));
+  }
+  DropList list = FileListOf(paths);
+  list.Count = count;
+  MenuSelection selection = CaptureSelection(list);
+  if (!selection.IsMultiSelection) selection.DisplaySymEnabled = ReadDisplaySym();
+  return selection;
+}
+
+std::string PlainCaption(const std::string& caption) {
+  std::string plain;
+  for (size_t i = 0; i < caption.size(); ++i) {
+    if (caption[i] != '&') plain += caption[i];
+    else if (i + 1 < caption.size() && caption[i + 1] == '&') plain += caption[++i];
+  }
+  const size_t tab = plain.find('\t');
+  if (tab == std::string::npos) return plain;
+  std::string right = plain.substr(tab + 1);
+  for (size_t at; (at = right.find("( ")) != std::string::npos;) right.erase(at + 1, 1);
+  for (size_t at; (at = right.find(" )")) != std::string::npos;) right.erase(at, 1);
+  return plain.substr(0, tab) + " " + right;
+}
+
+std::wstring WideText(const std::string& ansi) {
+  if (ansi.empty()) return {};
+  const int length = static_cast<int>(ansi.size());
+  const int n = MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, nullptr, 0);
+  if (n <= 0) return {};
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, wide.data(), n);
+  return wide;
+}
+
+HRESULT ShellString(const std::string& ansi, LPWSTR* out) {
+  if (!out) return E_POINTER;
+  return SHStrDupW(WideText(ansi).c_str(), out);
+}
+
+}  // namespace ombrelo
