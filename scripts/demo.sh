@@ -6,7 +6,7 @@
 #
 # Without files it right-clicks the samples: a JPG, a PNG, a text file (with
 # Ctrl held, as the default settings ask for text files) and all three at
-# once. Installs what is missing and builds first. Everything runs under Wine
+# once; the JPG also as the Windows 11 menu shows it (--modern). Installs what is missing and builds first. Everything runs under Wine
 # in a virtual display, in a Wine prefix of its own (build/demo/wineprefix);
 # the screenshots go to build/demo/.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
@@ -121,14 +121,30 @@ right_click() {
   fi
 }
 
+# windows11_menu [HOST OPTIONS...] -- FILES...: the files in the
+# Windows 11 menu. Its command is registered by the package, not by
+# regsvr32, so the host loads it from the DLL.
+windows11_menu() {
+  local options=() paths=()
+  while [ "$1" != "--" ]; do options+=("$1"); shift; done
+  shift
+  for f in "$@"; do paths+=("$(winpath "$f")"); done
+  echo
+  echo "== Windows 11 menu of $(printf '%s ' "${@##*/}")${options[*]:+(${options[*]})}"
+  wine "$host" --modern --dll "$install_win\\OmbreloShell.dll" "${options[@]}" "${paths[@]}" </dev/null || status=1
+}
+
 if [ $# -eq 0 ]; then
   samples="$ROOT/samples"
   if [ "$lang" = de ]; then
     copy_name='&Ombrelo/&Sonstiges/Pfad\Bildname ins &Clipboard kopieren' open_with='&Ombrelo/Ö&ffnen mit'
+    copy_name11='Ombrelo/Pfad\Bildname ins Clipboard kopieren'
   else
     copy_name='&Ombrelo/&Miscellaneous features/Copy &name' open_with='&Ombrelo/&Open with'
+    copy_name11='Ombrelo/Copy name'
   fi
   right_click beach-jpg --invoke "$copy_name" -- "$samples/beach.jpg"
+  windows11_menu --invoke "$copy_name11" -- "$samples/beach.jpg"
   right_click beach-jpg-open-with --no-tree --open "$open_with" -- "$samples/beach.jpg"
   right_click harbour-png -- "$samples/harbour.png"
   right_click notes-txt --ctrl -- "$samples/notes.txt"

@@ -36,15 +36,18 @@ std::string RegisteredServer(const std::string& clsidText) {
   return Utf8(path);
 }
 
-bool FromDll(const Options& options, Handler& handler, ComPtr<IClassFactory>& factory, std::string& error) {
-  handler.dll.reset(LoadLibraryW(options.dll.c_str()));
-  if (!handler.dll) {
+using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+
+// The class factory of options.clsid from options.dll, which stays loaded in `dll`.
+bool FactoryFromDll(const Options& options, ombrelo::UniqueLibrary& dll, ComPtr<IClassFactory>& factory,
+                    std::string& origin, std::string& error) {
+  dll.reset(LoadLibraryW(options.dll.c_str()));
+  if (!dll) {
     error = "cannot load " + Utf8(options.dll) + ": " + SystemMessage(GetLastError());
     return false;
   }
-  using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
   auto getClassObject =
-      reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(handler.dll.get(), "DllGetClassObject")));
+      reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(dll.get(), "DllGetClassObject")));
   if (!getClassObject) {
     error = Utf8(options.dll) + " exports no DllGetClassObject: not an in-process COM server";
     return false;
@@ -55,8 +58,12 @@ bool FromDll(const Options& options, Handler& handler, ComPtr<IClassFactory>& fa
             HresultText(hr);
     return false;
   }
-  handler.origin = Utf8(options.dll) + " (loaded directly)";
+  origin = Utf8(options.dll) + " (loaded directly)";
   return true;
+}
+
+bool FromDll(const Options& options, Handler& handler, ComPtr<IClassFactory>& factory, std::string& error) {
+  return FactoryFromDll(options, handler.dll, factory, handler.origin, error);
 }
 
 }  // namespace
@@ -93,6 +100,30 @@ bool CreateHandler(const Options& options, Handler& handler, std::string& error)
   }
   handler.init.As(&handler.menu2);
   handler.init.As(&handler.menu3);
+  return true;
+}
+
+bool CreateObject(const Options& options, ombrelo::UniqueLibrary& dll, REFIID riid, void** object, std::string& origin,
+                  std::string& error) {
+  HRESULT hr;
+  if (!options.dll.empty()) {
+    ComPtr<IClassFactory> factory;
+    if (!FactoryFromDll(options, dll, factory, origin, error)) return false;
+    hr = factory->CreateInstance(nullptr, riid, object);
+  } else {
+    hr = CoCreateInstance(options.clsid, nullptr, CLSCTX_INPROC_SERVER, riid, object);
+    if (hr == REGDB_E_CLASSNOTREG || hr == CLASS_E_CLASSNOTAVAILABLE) {
+      error = "the class " + options.clsidText +
+              " is not registered as an in-process server (register it, or load its DLL with --dll PATH)";
+      return false;
+    }
+    std::string server = RegisteredServer(options.clsidText);
+    origin = server.empty() ? "the registered class" : server + " (registered)";
+  }
+  if (FAILED(hr) || !*object) {
+    error = "could not create the class " + options.clsidText + ": " + HresultText(hr);
+    return false;
+  }
   return true;
 }
 

@@ -30,6 +30,11 @@ struct Handler {
 // On failure returns false with a message naming the cause.
 bool CreateHandler(const Options& options, Handler& handler, std::string& error);
 
+// Creates an object of options.clsid as CreateHandler does (from options.dll,
+// which stays loaded in `dll`, or registered) and asks it for riid.
+bool CreateObject(const Options& options, ombrelo::UniqueLibrary& dll, REFIID riid, void** object, std::string& origin,
+                  std::string& error);
+
 // Forwards one menu message: IContextMenu3::HandleMenuMsg2 when the handler
 // has it, else IContextMenu2::HandleMenuMsg (not for WM_MENUCHAR, which needs
 // a result). True when the handler took the message; *result is then its answer.

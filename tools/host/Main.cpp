@@ -13,6 +13,7 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +21,8 @@
 #include "DropData.h"
 #include "Handler.h"
 #include "MenuTree.h"
+#include "Modern.h"
+#include "Run.h"
 #include "Observe.h"
 #include "Options.h"
 #include "Screenshot.h"
@@ -31,12 +34,14 @@ namespace {
 constexpr UINT kIndexMenu = 3;
 constexpr CommandRange kRange{0x7000, 0x7FFF};
 
-enum ExitCode { kDone = 0, kBadInput = 1, kHandlerFailed = 2, kInvokeFailed = 3 };
+}  // namespace
 
 int Fail(int code, const std::string& message) {
   PrintError("shellmenu-host: " + message + "\n");
   return code;
 }
+
+namespace {
 
 // Explorer's own items around the handler's: identifiers 1 to 99.
 ombrelo::UniqueMenu MakeHostMenu() {
@@ -77,30 +82,6 @@ HKEY ProgIdKey(const std::wstring& path) {
   return nullptr;
 }
 
-// Holds Ctrl down in this thread's keyboard state (what GetKeyState reads)
-// for the lifetime of the object.
-class HeldCtrl {
- public:
-  explicit HeldCtrl(bool hold) : held_(hold) {
-    if (!held_) return;
-    GetKeyboardState(saved_);
-    BYTE state[256];
-    memcpy(state, saved_, sizeof state);
-    state[VK_CONTROL] |= 0x80;
-    state[VK_LCONTROL] |= 0x80;
-    SetKeyboardState(state);
-  }
-  ~HeldCtrl() {
-    if (held_) SetKeyboardState(saved_);
-  }
-  HeldCtrl(const HeldCtrl&) = delete;
-  HeldCtrl& operator=(const HeldCtrl&) = delete;
-
- private:
-  bool held_;
-  BYTE saved_[256] = {};
-};
-
 std::vector<int> KeyboardSteps(const std::vector<MenuItem>& top, const std::vector<const MenuItem*>& chain) {
   // Down moves over every item but separators; the first Down in the top
   // menu selects its first item, Right opens a submenu with its first item selected.
@@ -122,27 +103,71 @@ std::string FormatInvokeTarget(const MenuItem& item) {
   return "offset " + std::to_string(*item.offset) + " " + item.Label();
 }
 
-int Run(const Options& options) {
+}  // namespace
+
+std::vector<std::wstring> FullPaths(const Options& options, std::string& error) {
   std::vector<std::wstring> files;
   for (const std::wstring& f : options.files) {
     wchar_t full[MAX_PATH * 4] = {};
     DWORD n = GetFullPathNameW(f.c_str(), ARRAYSIZE(full), full, nullptr);
-    if (n == 0 || n >= ARRAYSIZE(full)) return Fail(kBadInput, "bad file name: " + Utf8(f));
-    if (GetFileAttributesW(full) == INVALID_FILE_ATTRIBUTES) return Fail(kBadInput, "file not found: " + Utf8(full));
+    if (n == 0 || n >= ARRAYSIZE(full)) {
+      error = "bad file name: " + Utf8(f);
+      return {};
+    }
+    if (GetFileAttributesW(full) == INVALID_FILE_ATTRIBUTES) {
+      error = "file not found: " + Utf8(full);
+      return {};
+    }
     files.push_back(full);
   }
+  return files;
+}
 
-  if (!options.waitForWindow.empty()) {
-    bool found = false;
-    for (int waited = 0; waited <= 20000; waited += 100) {
-      if ((found = FindWindowW(options.waitForWindow.c_str(), nullptr) != nullptr)) break;
-      Sleep(100);
+HRESULT RunObserved(const Options& options, const std::string& what, const std::function<HRESULT()>& command) {
+  Snapshot before = TakeSnapshot(options.watchKeys);
+  HRESULT hr;
+  std::vector<std::string> dialogs;
+  {
+    DialogWatcher watcher(options.dialogTimeoutMs);
+    hr = command();
+    // Let the command's effects show: started programs, windows, the clipboard.
+    for (DWORD end = GetTickCount() + options.waitMs; static_cast<LONG>(end - GetTickCount()) > 0;) {
+      MSG msg;
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+      }
+      Sleep(10);
     }
-    Print("Window of class " + Utf8(options.waitForWindow) + (found ? " is there\n" : " did not appear in 20 s\n"));
+    dialogs = watcher.Stop();
   }
+  Snapshot after = TakeSnapshot(options.watchKeys);
+  Print(what + ": " + HresultText(hr) + "\n");
+  for (const std::string& line : dialogs) Print("  " + line + "\n");
+  for (const std::string& line : Differences(before, after)) Print("  " + line + "\n");
+  return hr;
+}
+
+void WaitForWindow(const Options& options) {
+  if (options.waitForWindow.empty()) return;
+  bool found = false;
+  for (int waited = 0; waited <= 20000; waited += 100) {
+    if ((found = FindWindowW(options.waitForWindow.c_str(), nullptr) != nullptr)) break;
+    Sleep(100);
+  }
+  Print("Window of class " + Utf8(options.waitForWindow) + (found ? " is there\n" : " did not appear in 20 s\n"));
+}
+
+namespace {
+
+int Run(const Options& options) {
+  std::string error;
+  std::vector<std::wstring> files = FullPaths(options, error);
+  if (files.empty()) return Fail(kBadInput, error);
+  WaitForWindow(options);
+  if (options.modern) return RunModern(options, files);
 
   Handler handler;
-  std::string error;
   if (!CreateHandler(options, handler, error)) return Fail(kHandlerFailed, error);
   Print("Handler " + options.clsidText + " from " + handler.origin + "\n");
   Print("Selection (" + std::to_string(files.size()) + (files.size() == 1 ? " file" : " files") +
@@ -216,7 +241,6 @@ int Run(const Options& options) {
       if (!target) return Fail(kBadInput, "--invoke-offset: " + error);
     }
     UINT offset = *target->offset;
-    Snapshot before = TakeSnapshot(options.watchKeys);
     std::wstring folder = files[0].substr(0, files[0].find_last_of(L'\\') + 1);
     CMINVOKECOMMANDINFOEX info{};
     info.cbSize = sizeof info;
@@ -231,26 +255,9 @@ int Run(const Options& options) {
     info.lpDirectory = folderAnsi.c_str();
     info.lpDirectoryW = folder.c_str();
     info.ptInvoke = POINT{40, 40};
-    HRESULT hr;
-    std::vector<std::string> dialogs;
-    {
-      DialogWatcher watcher(options.dialogTimeoutMs);
-      hr = handler.menu->InvokeCommand(reinterpret_cast<CMINVOKECOMMANDINFO*>(&info));
-      // Let the command's effects show: started programs, windows, the clipboard.
-      for (DWORD end = GetTickCount() + options.waitMs; static_cast<LONG>(end - GetTickCount()) > 0;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-          TranslateMessage(&msg);
-          DispatchMessageW(&msg);
-        }
-        Sleep(10);
-      }
-      dialogs = watcher.Stop();
-    }
-    Snapshot after = TakeSnapshot(options.watchKeys);
-    Print("InvokeCommand(" + FormatInvokeTarget(*target) + "): " + HresultText(hr) + "\n");
-    for (const std::string& line : dialogs) Print("  " + line + "\n");
-    for (const std::string& line : Differences(before, after)) Print("  " + line + "\n");
+    HRESULT hr = RunObserved(options, "InvokeCommand(" + FormatInvokeTarget(*target) + ")", [&] {
+      return handler.menu->InvokeCommand(reinterpret_cast<CMINVOKECOMMANDINFO*>(&info));
+    });
     if (FAILED(hr)) status = kInvokeFailed;
   }
   handler.Release();

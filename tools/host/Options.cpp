@@ -14,9 +14,15 @@ const char* UsageText() {
          "the selection (CF_HDROP), lets it extend a popup menu and prints the menu tree with\n"
          "the command offsets, item states and status-bar help texts.\n"
          "\n"
-         "  --clsid {GUID}         handler class (default " "{67C63340-679B-11D2-92EE-000021474C15})\n"
+         "  --clsid {GUID}         handler class (default {67C63340-679B-11D2-92EE-000021474C15},\n"
+         "                         with --modern {06A28AD9-B53D-47BC-9FD9-5D3983C43B8C})\n"
          "  --dll PATH             load the handler from this DLL (DllGetClassObject) without\n"
          "                         registering it\n"
+         "  --modern               right-click as the Windows 11 menu does: the class is an\n"
+         "                         IExplorerCommand, given the files as a shell item array; prints\n"
+         "                         its command tree; --invoke PATH runs one of its commands\n"
+         "  --classic-site         with --modern: the command's site is a classic context menu, as\n"
+         "                         when Windows 11 lists it under \"Show more options\"\n"
          "  --ctrl                 hold Ctrl while the handler takes the selection and builds its menu\n"
          "  --no-tree              do not print the menu tree\n"
          "  --flags N              QueryContextMenu flags (default 0x10, CMF_CANRENAME)\n"
@@ -78,6 +84,10 @@ std::optional<Options> ParseOptions(const std::vector<std::wstring>& args, std::
       o.clsidText = Utf8(text);
     } else if (a == L"--dll") {
       if (!value(o.dll)) return std::nullopt;
+    } else if (a == L"--modern") {
+      o.modern = true;
+    } else if (a == L"--classic-site") {
+      o.classicSite = true;
     } else if (a == L"--no-tree") {
       o.printTree = false;
     } else if (a == L"--ctrl") {
@@ -123,6 +133,15 @@ std::optional<Options> ParseOptions(const std::vector<std::wstring>& args, std::
     error = "give --invoke or --invoke-offset, not both";
     return std::nullopt;
   }
+  if (o.modern && (o.invokeOffset || !o.screenshot.empty() || o.open)) {
+    error = "--modern takes --invoke PATH; it has no command offsets and no menu to show";
+    return std::nullopt;
+  }
+  if (o.classicSite && !o.modern) {
+    error = "--classic-site goes with --modern";
+    return std::nullopt;
+  }
+  if (o.clsidText.empty()) o.clsidText = o.modern ? kDefaultModernClsid : kDefaultClsid;
   if (FAILED(CLSIDFromString(Wide(o.clsidText).c_str(), &o.clsid))) {
     error = "not a class identifier: " + o.clsidText + " (expected {xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx})";
     return std::nullopt;

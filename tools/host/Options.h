@@ -11,11 +11,15 @@ namespace host {
 
 // {67C63340-679B-11D2-92EE-000021474C15}, the Ombrelo context-menu handler.
 inline constexpr const char kDefaultClsid[] = "{67C63340-679B-11D2-92EE-000021474C15}";
+// {06A28AD9-B53D-47BC-9FD9-5D3983C43B8C}, the Ombrelo command of the Windows 11 menu (--modern).
+inline constexpr const char kDefaultModernClsid[] = "{06A28AD9-B53D-47BC-9FD9-5D3983C43B8C}";
 
 struct Options {
   std::vector<std::wstring> files;
   CLSID clsid{};
-  std::string clsidText = kDefaultClsid;
+  std::string clsidText;                 // kDefaultClsid, or kDefaultModernClsid with --modern
+  bool modern = false;                   // drive an IExplorerCommand as the Windows 11 menu does
+  bool classicSite = false;              // --modern: give it the site of the classic menu instead
   std::wstring dll;                      // load this DLL directly instead of CoCreateInstance
   bool ctrl = false;                     // hold Ctrl while the handler looks at the selection
   std::wstring screenshot;               // PNG file to write
