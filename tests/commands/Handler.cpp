@@ -38,14 +38,26 @@ void RemoveSettingsFile() { DeleteFileA((SettingsFolder() + "Ombrelo.ini").c_str
 Handler::Handler(DWORD language) {
   testsupport::SetProgramDword(nullptr, "Language", language);
   dll_ = LoadLibraryA(testsupport::DllPath().c_str());
+  Create(kHandlerClass, IID_IContextMenu, reinterpret_cast<void**>(&menu_));
+  EXPECT_NE(nullptr, menu_) << "no handler object from the DLL";
+}
+
+HRESULT Handler::Create(REFCLSID clsid, REFIID riid, void** object) {
+  *object = nullptr;
   using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
   auto getClassObject = reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(dll_, "DllGetClassObject")));
   IClassFactory* factory = nullptr;
-  if (getClassObject && SUCCEEDED(getClassObject(kHandlerClass, IID_IClassFactory, reinterpret_cast<void**>(&factory)))) {
-    factory->CreateInstance(nullptr, IID_IContextMenu, reinterpret_cast<void**>(&menu_));
-    factory->Release();
-  }
-  EXPECT_NE(nullptr, menu_) << "no handler object from the DLL";
+  HRESULT hr = getClassObject ? getClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)) : E_FAIL;
+  if (FAILED(hr)) return hr;
+  hr = factory->CreateInstance(nullptr, riid, object);
+  factory->Release();
+  return hr;
+}
+
+std::string Handler::Caption(UINT offset) const {
+  char text[512] = {};
+  GetMenuStringA(popup_, kFirst + offset, text, sizeof text, MF_BYCOMMAND);
+  return text;
 }
 
 Handler::~Handler() {

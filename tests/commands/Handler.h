@@ -39,6 +39,10 @@ class Handler {
   HRESULT InvokeVerb(const char* verb);
   // The menu identifier of the top-level "&Ombrelo" item minus kFirst (S + 8).
   UINT TopLevelOffset() const;
+  // The caption of the item at offset in the last menu, "&" markers and tab included.
+  std::string Caption(UINT offset) const;
+  // Another object of the same loaded DLL, as the shell would make one.
+  HRESULT Create(REFCLSID clsid, REFIID riid, void** object);
 
   static constexpr UINT kFirst = 100;
 

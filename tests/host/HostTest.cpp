@@ -311,3 +311,25 @@ TEST(HostWithTheExtension, ScreenshotShowsThePreviewTheMainProgramDrew) {
     if (std::abs(pixels[i + 2] - 255) < 24 && std::abs(pixels[i + 1] - 210) < 24 && std::abs(pixels[i] - 63) < 32) ++sun;
   EXPECT_GT(sun, 100) << "the preview picture is not in the screenshot";
 }
+
+TEST(HostWithTheExtension, DrivesTheWindows11CommandAndInvokesItByTitle) {
+  testsupport::ResetProgramKey();
+  testsupport::SetProgramDword(nullptr, "Language", 1);
+  const std::string picture = ExeDir() + "host_samples\\beach.jpg";
+  HostRun run = RunHost({"--modern", "--dll", testsupport::DllPath(), picture, "--invoke", "Ombrelo/Copy name"});
+  EXPECT_EQ(0u, run.exitCode) << run.out << run.err;
+  EXPECT_NE(std::string::npos, run.out.find("\n  \"Ombrelo\" >\n")) << run.out;
+  EXPECT_NE(std::string::npos, run.out.find("\n      \"JPG (JPEG Format)\"  tip: \"Converts selected image to JPEG\"\n"))
+      << run.out;
+  EXPECT_NE(std::string::npos, run.out.find("\n      ----------\n")) << run.out;
+  EXPECT_NE(std::string::npos, run.out.find("Invoke(\"Copy name\"): S_OK")) << run.out;
+  EXPECT_NE(std::string::npos, run.out.find("clipboard text: \"" + picture + "\"")) << run.out;
+  EXPECT_EQ(picture, ClipboardText());
+
+  // Listed by the classic menu ("Show more options"), it stays hidden: the classic handler is there.
+  HostRun classic = RunHost({"--modern", "--classic-site", "--dll", testsupport::DllPath(), picture});
+  testsupport::ResetProgramKey();
+  EXPECT_EQ(0u, classic.exitCode) << classic.out << classic.err;
+  EXPECT_NE(std::string::npos, classic.out.find("\"Ombrelo\" >  [hidden]")) << classic.out;
+  EXPECT_EQ(std::string::npos, classic.out.find("JPG")) << classic.out;
+}

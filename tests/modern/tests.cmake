@@ -1,0 +1,12 @@
+# The Windows 11 menu's command through the real DLL, beside the classic
+# handler; Windows 11 runs only the 64-bit DLL.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  ombrelo_test(modern_com_tests CORE SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/ModernCommandTest.cpp
+    ${CMAKE_SOURCE_DIR}/tests/commands/Handler.cpp
+    ${CMAKE_SOURCE_DIR}/tests/commands/CommandsSupport.cpp
+    ${CMAKE_SOURCE_DIR}/tests/bridge/BridgeSupport.cpp
+    ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)
+  target_include_directories(modern_com_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  add_dependencies(modern_com_tests OmbreloStandin)
+endif()
