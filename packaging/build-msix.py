@@ -1,0 +1,156 @@
+#!/usr/bin/env python3
+"""Builds the identity package of the Windows 11 menu command:
+build/package/OmbreloShell-<version>.msix, a package with external content
+(the install folder) that holds only its manifest and logos.
+
+The package is a ZIP file whose entries are stored uncompressed: the
+payload (AppxManifest.xml and the logos), AppxBlockMap.xml with the SHA-256
+of every 64 KiB block of each payload file, and [Content_Types].xml. The
+Windows SDK's MakeAppx does this on Windows only; here Python's zipfile
+writes the same layout. With --cert and --key the package is signed with
+osslsigncode (which signs APPX/MSIX packages from version 2.6 on), and the
+manifest's Publisher is the certificate's subject, as Windows requires.
+
+Usage: build-msix.py [--out FILE] [--cert CERT.pem --key KEY.pem [--pass P]]
+"""
+import argparse
+import base64
+import hashlib
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import zipfile
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+BLOCK = 65536
+# The 64-bit DLL and the main program, relative to the install folder (the
+# package's external location).
+DLL_IN_INSTALL_FOLDER = "x64\\OmbreloShell.dll"
+EXECUTABLE_IN_INSTALL_FOLDER = "Ombrelo.exe"
+# The publisher of an unsigned package (for looking at it; Windows installs
+# only signed ones).
+UNSIGNED_PUBLISHER = "CN=Ombrelo Development"
+STAMP = (1980, 1, 1, 0, 0, 0)
+
+
+def project_version():
+    """The one project version, from CMakeLists.txt, as four numbers."""
+    with open(os.path.join(ROOT, "CMakeLists.txt"), encoding="utf-8") as f:
+        match = re.search(r"project\(\s*\S+\s+VERSION\s+([0-9.]+)", f.read())
+    if not match:
+        sys.exit("build-msix.py: no project version in CMakeLists.txt")
+    parts = (match.group(1).split(".") + ["0", "0", "0"])[:4]
+    return ".".join(str(int(p)) for p in parts)
+
+
+def certificate_subject(cert):
+    """The certificate's subject as Windows writes it: "CN=..., O=..., C=..."."""
+    out = subprocess.run(["openssl", "x509", "-in", cert, "-noout", "-subject", "-nameopt", "RFC2253"],
+                         check=True, capture_output=True, text=True).stdout.strip()
+    subject = out.split("=", 1)[1] if out.startswith("subject=") else out
+    # RFC 2253 separates with "," and escapes a comma inside a value as "\,".
+    parts = re.split(r"(?<!\\),", subject)
+    return ", ".join(p.strip() for p in parts)
+
+
+def manifest(version, publisher):
+    with open(os.path.join(ROOT, "packaging", "AppxManifest.xml"), encoding="utf-8") as f:
+        text = f.read()
+    for key, value in (("@VERSION@", version), ("@PUBLISHER@", xml_escape(publisher)),
+                       ("@DLL@", DLL_IN_INSTALL_FOLDER), ("@EXECUTABLE@", EXECUTABLE_IN_INSTALL_FOLDER)):
+        text = text.replace(key, value)
+    return text.encode("utf-8")
+
+
+def xml_escape(text):
+    return text.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;").replace('"', "&quot;")
+
+
+def logos():
+    """The logos, drawn by our own script."""
+    with tempfile.TemporaryDirectory() as folder:
+        subprocess.run([sys.executable, os.path.join(ROOT, "tools", "icons", "make_package_logos.py"), folder],
+                       check=True)
+        return {"Assets/" + name: open(os.path.join(folder, name), "rb").read() for name in sorted(os.listdir(folder))}
+
+
+def block_map(files):
+    """AppxBlockMap.xml for the payload: each file's size, local header size
+    and the SHA-256 of each of its 64 KiB blocks."""
+    lines = ['<?xml version="1.0" encoding="UTF-8" standalone="no"?>',
+             '<BlockMap xmlns="http://schemas.microsoft.com/appx/2010/blockmap" '
+             'HashMethod="http://www.w3.org/2001/04/xmlenc#sha256">']
+    for name, data in files:
+        lfh = 30 + len(name.encode("utf-8"))  # entries carry no extra field
+        lines.append('<File Name="%s" Size="%d" LfhSize="%d">' % (xml_escape(name.replace("/", "\\")), len(data), lfh))
+        for at in range(0, len(data), BLOCK):
+            digest = base64.b64encode(hashlib.sha256(data[at:at + BLOCK]).digest()).decode("ascii")
+            lines.append('<Block Hash="%s"/>' % digest)
+        lines.append("</File>")
+    lines.append("</BlockMap>")
+    return ("\r\n".join(lines) + "\r\n").encode("utf-8")
+
+
+def content_types(signed):
+    """[Content_Types].xml. A package to be signed names its signature part
+    already: osslsigncode would otherwise rewrite this entry, and it writes
+    a deflated entry marked as stored (2.9), which breaks the package."""
+    signature = ('<Override PartName="/AppxSignature.p7x" ContentType="application/vnd.ms-appx.signature"/>'
+                 if signed else "")
+    return ('<?xml version="1.0" encoding="UTF-8"?>\r\n'
+            '<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">'
+            '<Default Extension="png" ContentType="image/png"/>'
+            '<Override PartName="/AppxManifest.xml" ContentType="application/vnd.ms-appx.manifest+xml"/>'
+            '<Override PartName="/AppxBlockMap.xml" ContentType="application/vnd.ms-appx.blockmap+xml"/>' +
+            signature + '</Types>\r\n').encode("utf-8")
+
+
+def write_package(path, payload, signed):
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_STORED) as z:
+        entries = payload + [("AppxBlockMap.xml", block_map(payload)), ("[Content_Types].xml", content_types(signed))]
+        for name, data in entries:
+            info = zipfile.ZipInfo(name, STAMP)
+            info.compress_type = zipfile.ZIP_STORED
+            info.create_system = 0
+            z.writestr(info, data)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--out", help="the package file (default build/package/OmbreloShell-<version>.msix)")
+    parser.add_argument("--cert", help="signing certificate (PEM); its subject becomes the Publisher")
+    parser.add_argument("--key", help="the certificate's private key (PEM)")
+    parser.add_argument("--pass", dest="password", help="the private key's password")
+    args = parser.parse_args()
+    if bool(args.cert) != bool(args.key):
+        parser.error("--cert and --key go together")
+
+    version = project_version()
+    out = args.out or os.path.join(ROOT, "build", "package", "OmbreloShell-%s.msix" % version)
+    os.makedirs(os.path.dirname(os.path.abspath(out)), exist_ok=True)
+    publisher = certificate_subject(args.cert) if args.cert else UNSIGNED_PUBLISHER
+    payload = [("AppxManifest.xml", manifest(version, publisher))] + sorted(logos().items())
+
+    if not args.cert:
+        write_package(out, payload, False)
+        print(out + " (unsigned)")
+        return
+    unsigned = out + ".unsigned"
+    write_package(unsigned, payload, True)
+    command = ["osslsigncode", "sign", "-certs", args.cert, "-key", args.key, "-h", "sha256",
+               "-in", unsigned, "-out", out]
+    if args.password:
+        command[2:2] = ["-pass", args.password]
+    if os.path.exists(out):
+        os.remove(out)
+    result = subprocess.run(command, capture_output=True, text=True)
+    os.remove(unsigned)
+    if result.returncode != 0:
+        sys.exit("build-msix.py: osslsigncode failed:\n" + result.stdout + result.stderr)
+    print(out + " (signed by " + publisher + ")")
+
+
+if __name__ == "__main__":
+    main()
