@@ -11,7 +11,10 @@ writes the same layout. With --cert and --key the package is signed with
 osslsigncode (which signs APPX/MSIX packages from version 2.6 on), and the
 manifest's Publisher is the certificate's subject, as Windows requires.
 
-Usage: build-msix.py [--out FILE] [--cert CERT.pem --key KEY.pem [--pass P]]
+Usage: build-msix.py [--out FILE] [--version V] [--cert CERT.pem [--key KEY.pem [--pass P]]]
+                     [--publisher SUBJECT] [--to-be-signed]
+--cert without --key only gives the Publisher; --to-be-signed prepares the
+package for a signature made afterwards (by scripts/package.sh).
 """
 import argparse
 import base64
@@ -25,9 +28,10 @@ import zipfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BLOCK = 65536
-# The 64-bit DLL and the main program, relative to the install folder (the
-# package's external location).
-DLL_IN_INSTALL_FOLDER = "x64\\OmbreloShell.dll"
+# The 64-bit DLL and the main program, relative to the package's external
+# location: the folder the installer puts the 64-bit DLL in, where the
+# extension also looks for the main program.
+DLL_IN_INSTALL_FOLDER = "OmbreloShell.dll"
 EXECUTABLE_IN_INSTALL_FOLDER = "Ombrelo.exe"
 # The publisher of an unsigned package (for looking at it; Windows installs
 # only signed ones).
@@ -36,12 +40,19 @@ STAMP = (1980, 1, 1, 0, 0, 0)
 
 
 def project_version():
-    """The one project version, from CMakeLists.txt, as four numbers."""
+    """The one project version, from CMakeLists.txt."""
     with open(os.path.join(ROOT, "CMakeLists.txt"), encoding="utf-8") as f:
         match = re.search(r"project\(\s*\S+\s+VERSION\s+([0-9.]+)", f.read())
     if not match:
         sys.exit("build-msix.py: no project version in CMakeLists.txt")
-    parts = (match.group(1).split(".") + ["0", "0", "0"])[:4]
+    return match.group(1)
+
+
+def package_version(version):
+    """A package version has four numbers."""
+    if not re.fullmatch(r"[0-9]+(\.[0-9]+){0,3}", version):
+        sys.exit("build-msix.py: bad version '%s'" % version)
+    parts = (version.split(".") + ["0", "0", "0"])[:4]
     return ".".join(str(int(p)) for p in parts)
 
 
@@ -120,22 +131,25 @@ def write_package(path, payload, signed):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--out", help="the package file (default build/package/OmbreloShell-<version>.msix)")
+    parser.add_argument("--version", help="the package version (default: the project version)")
     parser.add_argument("--cert", help="signing certificate (PEM); its subject becomes the Publisher")
-    parser.add_argument("--key", help="the certificate's private key (PEM)")
+    parser.add_argument("--key", help="the certificate's private key (PEM): sign the package with it")
     parser.add_argument("--pass", dest="password", help="the private key's password")
+    parser.add_argument("--publisher", help="the Publisher, when no certificate is given")
+    parser.add_argument("--to-be-signed", action="store_true", help="prepare for a signature made afterwards")
     args = parser.parse_args()
-    if bool(args.cert) != bool(args.key):
-        parser.error("--cert and --key go together")
+    if args.key and not args.cert:
+        parser.error("--key needs --cert")
 
-    version = project_version()
+    version = package_version(args.version or project_version())
     out = args.out or os.path.join(ROOT, "build", "package", "OmbreloShell-%s.msix" % version)
     os.makedirs(os.path.dirname(os.path.abspath(out)), exist_ok=True)
-    publisher = certificate_subject(args.cert) if args.cert else UNSIGNED_PUBLISHER
+    publisher = certificate_subject(args.cert) if args.cert else args.publisher or UNSIGNED_PUBLISHER
     payload = [("AppxManifest.xml", manifest(version, publisher))] + sorted(logos().items())
 
-    if not args.cert:
-        write_package(out, payload, False)
-        print(out + " (unsigned)")
+    if not args.key:
+        write_package(out, payload, args.to_be_signed)
+        print(out + (" (to be signed)" if args.to_be_signed else " (unsigned)"))
         return
     unsigned = out + ".unsigned"
     write_package(unsigned, payload, True)

@@ -96,8 +96,8 @@ class Package(unittest.TestCase):
         self.assertEqual(self.installed_dll(), path)
 
     def installed_dll(self):
-        """Where the x64 installer puts the 64-bit DLL, relative to its install folder."""
-        return "x64\\OmbreloShell.dll"
+        """The 64-bit DLL relative to the external location, which is the folder the installer puts it in."""
+        return "OmbreloShell.dll"
 
     def test_block_map_hashes_every_64k_block_of_every_payload_file(self):
         raw = open(self.msix, "rb").read()
