@@ -357,9 +357,12 @@ HRESULT CreateExplorerCommand(IUnknown* outer, REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
   if (outer) return CLASS_E_NOAGGREGATION;
-  ComPtr<IExplorerCommand> command;
-  command.Attach(new TExplorerCommand());
-  return command->QueryInterface(riid, ppv);
+  // The new object's one reference is dropped after the caller got its own.
+  // (Not ComPtr::Attach: MinGW's adds a reference that Microsoft's does not.)
+  TExplorerCommand* command = new TExplorerCommand();
+  const HRESULT hr = command->QueryInterface(riid, ppv);
+  command->Release();
+  return hr;
 }
 
 }  // namespace ombrelo

@@ -268,3 +268,45 @@ TEST_F(ModernMenu, ANameOutsideTheCodePageReachesTheCommandAsItsShortName) {
   EXPECT_EQ(std::string(expected), commandtest::ReadClipboardText().value_or("<none>"));
   EXPECT_EQ(std::string::npos, std::string(expected).find('?'));
 }
+
+// The surrogate unloads the DLL when DllCanUnloadNow allows it: never while
+// a command or an enumerator that the shell still holds is alive.
+TEST_F(ModernMenu, TheDllStaysWhileAnyCommandObjectLives) {
+  HMODULE dll = LoadLibraryA(testsupport::DllPath().c_str());
+  ASSERT_NE(nullptr, dll);
+  using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+  using CanUnloadFn = HRESULT(WINAPI*)();
+  auto getClassObject = reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
+  auto canUnload = reinterpret_cast<CanUnloadFn>(reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
+  {
+    ComPtr<IClassFactory> factory;
+    ASSERT_EQ(S_OK, getClassObject(kCommandClass, IID_PPV_ARGS(&factory)));
+    ComPtr<IExplorerCommand> root;
+    ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_PPV_ARGS(&root)));
+    factory.Reset();
+    EXPCMDSTATE state = 0;
+    ASSERT_EQ(S_OK, root->GetState(ItemsOf({Wide(picture)}).Get(), FALSE, &state));
+    ComPtr<IEnumExplorerCommand> all;
+    ASSERT_EQ(S_OK, root->EnumSubCommands(&all));
+    ComPtr<IEnumExplorerCommand> copy;
+    ASSERT_EQ(S_OK, all->Clone(&copy));
+    EXPECT_EQ(S_OK, all->Skip(2));
+    ComPtr<IExplorerCommand> sub;
+    ASSERT_EQ(S_OK, all->Next(1, &sub, nullptr));
+    LPWSTR title = nullptr;
+    ASSERT_EQ(S_OK, sub->GetTitle(nullptr, &title));
+    EXPECT_STREQ(L"PNG (Portable Network Graphic)", title);  // no open-with entries: JPG, BMP, PNG
+    CoTaskMemFree(title);
+    EXPECT_EQ(S_FALSE, all->Skip(100));
+    ComPtr<IExplorerCommand> none;
+    ULONG fetched = 7;
+    EXPECT_EQ(S_FALSE, all->Next(1, &none, &fetched));
+    EXPECT_EQ(0u, fetched);
+    root.Reset();
+    all.Reset();
+    copy.Reset();
+    EXPECT_EQ(S_FALSE, canUnload());
+  }
+  EXPECT_EQ(S_OK, canUnload());
+  FreeLibrary(dll);
+}

@@ -203,8 +203,11 @@ int RunModern(const Options& options, const std::vector<std::wstring>& files) {
 
   Handler none;
   HostWindow window(none);
+  // Assigned, not attached: MinGW's ComPtr::Attach adds a reference.
   ComPtr<IUnknown> site;
-  site.Attach(static_cast<IOleWindow*>(new HostSite(window.get(), options.classicSite)));
+  IOleWindow* made = new HostSite(window.get(), options.classicSite);
+  site = made;
+  made->Release();
   Print(std::string("Site: ") + (options.classicSite ? "a classic context menu (\"Show more options\")"
                                                      : "the Windows 11 menu") +
         ", owner window " + Hex(static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(window.get()))) + "\n");
