@@ -94,7 +94,8 @@ std::wstring Plain(const std::string& caption) {
     if (c != '&') plain += c;
   size_t tab = plain.find('\t');
   // "JPG\t( JPEG Format )" reads "JPG (JPEG Format)".
-  if (tab != std::string::npos) plain = plain.substr(0, tab) + " (" + plain.substr(tab + 3, plain.size() - tab - 5) + ")";
+  if (tab != std::string::npos)
+    plain = plain.substr(0, tab) + " (" + plain.substr(tab + 3, plain.size() - tab - 5) + ")";
   return Wide(plain);
 }
 
@@ -276,8 +277,9 @@ TEST_F(ModernMenu, TheDllStaysWhileAnyCommandObjectLives) {
   ASSERT_NE(nullptr, dll);
   using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
   using CanUnloadFn = HRESULT(WINAPI*)();
-  auto getClassObject = reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
-  auto canUnload = reinterpret_cast<CanUnloadFn>(reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
+  auto export_ = [&](const char* name) { return reinterpret_cast<void*>(GetProcAddress(dll, name)); };
+  auto getClassObject = reinterpret_cast<GetClassObjectFn>(export_("DllGetClassObject"));
+  auto canUnload = reinterpret_cast<CanUnloadFn>(export_("DllCanUnloadNow"));
   {
     ComPtr<IClassFactory> factory;
     ASSERT_EQ(S_OK, getClassObject(kCommandClass, IID_PPV_ARGS(&factory)));

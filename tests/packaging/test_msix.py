@@ -86,8 +86,8 @@ class Package(unittest.TestCase):
         verbs = app.findall(".//desktop4:Extension[@Category='windows.fileExplorerContextMenus']"
                             "/desktop4:FileExplorerContextMenus/desktop5:ItemType[@Type='*']/desktop5:Verb", NS)
         self.assertEqual([code_clsid()], [v.get("Clsid") for v in verbs])
-        classes = app.findall(".//com:Extension[@Category='windows.comServer']/com:ComServer/com:SurrogateServer/com:Class",
-                              NS)
+        classes = app.findall(".//com:Extension[@Category='windows.comServer']/com:ComServer"
+                              "/com:SurrogateServer/com:Class", NS)
         self.assertEqual([code_clsid()], [c.get("Id") for c in classes])
         # The 64-bit DLL, below the install folder that is the external location.
         path = classes[0].get("Path")
