@@ -16,13 +16,29 @@ ombrelo_install() {
   command -v xvfb-run >/dev/null || need+=(xvfb)
   command -v xauth >/dev/null || need+=(xauth)
   command -v flock >/dev/null || need+=(util-linux)
-  [ ${#need[@]} -eq 0 ] && return 0
-  echo "Installing: ${need[*]}"
+  ombrelo_apt_install "${need[@]}"
+}
+
+# ombrelo_install_packaging: the tools that build, edit and sign the
+# Windows Installer packages (scripts/package.sh and its tests).
+ombrelo_install_packaging() {
+  local need=()
+  command -v wixl >/dev/null || need+=(wixl)
+  command -v msibuild >/dev/null || need+=(msitools)
+  command -v osslsigncode >/dev/null || need+=(osslsigncode)
+  command -v openssl >/dev/null || need+=(openssl)
+  ombrelo_apt_install "${need[@]}"
+}
+
+# ombrelo_apt_install PACKAGE...: installs the given Debian packages (none: nothing).
+ombrelo_apt_install() {
+  [ $# -eq 0 ] && return 0
+  echo "Installing: $*"
   local sudo=""
   [ "$(id -u)" -eq 0 ] || sudo=sudo
   $sudo dpkg --add-architecture i386
   $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "$@" >/dev/null
 }
 
 # ombrelo_runs_32bit: whether this machine can run 32-bit programs. Wine's
@@ -53,11 +69,15 @@ ombrelo_default_archs() {
   if ombrelo_runs_32bit; then echo "i686 x86_64"; else echo "x86_64"; fi
 }
 
-# ombrelo_build ARCH (i686 or x86_64): configures and builds into build/ARCH.
-# The 64-bit build uses the 32-bit stand-in main program, so build i686
-# first; on a machine that cannot run 32-bit programs it builds its own.
+# ombrelo_build ARCH [TARGET...] (ARCH i686 or x86_64): configures and builds
+# into build/ARCH, everything or only the given targets. The 64-bit build uses
+# the 32-bit stand-in main program, so build i686 first; on a machine that
+# cannot run 32-bit programs it builds its own.
 ombrelo_build() {
   local arch=$1
+  shift
+  local targets=()
+  [ $# -eq 0 ] || targets=(--target "$@")
   local dir="$ROOT/build/$arch"
   local extra=()
   if [ "$arch" = x86_64 ]; then
@@ -72,7 +92,7 @@ ombrelo_build() {
   elif [ ${#extra[@]} -gt 0 ]; then
     cmake -B "$dir" "${extra[@]}" >/dev/null
   fi
-  cmake --build "$dir"
+  cmake --build "$dir" "${targets[@]}"
 }
 
 # ombrelo_in_display CMD...: runs CMD with the private Wine prefix inside a

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the extension and its tests, 32-bit and 64-bit, and runs them under
-# Wine in a virtual X display (one 64-bit prefix runs both). Installs what is
-# missing first. Exits non-zero on any failure.
+# Wine in a virtual X display (one 64-bit prefix runs both; the installer
+# package tests make fresh prefixes of their own). Installs what is missing
+# first. Exits non-zero on any failure.
 # OMBRELO_ARCHS chooses the builds (default "i686 x86_64"); extra arguments
 # go to ctest (for example -R lang).
 # On a machine whose kernel cannot run 32-bit programs, Wine runs only
@@ -9,6 +10,7 @@
 # stand-in main program) and the 32-bit tests are skipped, loudly.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 ombrelo_install
+ombrelo_install_packaging
 archs=${OMBRELO_ARCHS:-i686 x86_64}
 for arch in $archs; do ombrelo_build "$arch"; done
 if ! ombrelo_runs_32bit; then

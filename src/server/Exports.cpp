@@ -1,4 +1,4 @@
-// The four exports of the in-process server. Each first makes sure that the
+// The exports of the in-process server. Each first makes sure that the
 // module has started; nothing that fails inside reaches the caller.
 #include <windows.h>
 
@@ -41,6 +41,14 @@ STDAPI DllUnregisterServer() {
   return Guarded(E_FAIL, [] {
     ombrelo::EnsureModuleStarted();
     return ombrelo::UnregisterServer();
+  });
+}
+
+// regsvr32 /n /i:user registers for the current user only; regsvr32 /u /n /i:user removes that.
+STDAPI DllInstall(BOOL install, PCWSTR commandLine) {
+  return Guarded(E_FAIL, [&] {
+    ombrelo::EnsureModuleStarted();
+    return ombrelo::InstallForCommandLine(install != FALSE, commandLine);
   });
 }
 }

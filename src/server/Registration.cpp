@@ -7,9 +7,23 @@
 namespace ombrelo {
 
 namespace {
-std::string ClassKey() { return "CLSID\\" + ClassIdString(); }
-std::string InprocKey() { return ClassKey() + "\\InprocServer32"; }
-std::string HandlerKey() { return "*\\shellex\\ContextMenuHandlers\\" + ClassIdString(); }
+// The registry root and key prefix of one scope's classes.
+struct ClassesLocation {
+  HKEY root;
+  std::string prefix;
+  bool approved;  // whether the "Approved" entry belongs to this scope
+};
+
+ClassesLocation LocationOf(RegistrationScope scope) {
+  if (scope == RegistrationScope::CurrentUser) return {HKEY_CURRENT_USER, "Software\\Classes\\", false};
+  return {HKEY_CLASSES_ROOT, "", true};
+}
+
+std::string ClassKey(const ClassesLocation& at) { return at.prefix + "CLSID\\" + ClassIdString(); }
+std::string InprocKey(const ClassesLocation& at) { return ClassKey(at) + "\\InprocServer32"; }
+std::string HandlerKey(const ClassesLocation& at) {
+  return at.prefix + "*\\shellex\\ContextMenuHandlers\\" + ClassIdString();
+}
 }  // namespace
 
 std::string ClassIdString() {
@@ -37,39 +51,48 @@ std::string ServerFileName() {
   return path;
 }
 
-HRESULT RegisterServer(const std::string& serverFileName) {
+HRESULT RegisterServer(const std::string& serverFileName, RegistrationScope scope) {
   const std::string id = ClassIdString();
   if (id.empty()) return E_FAIL;
+  const ClassesLocation at = LocationOf(scope);
 
   RegKey classKey;
-  if (!classKey.Create(HKEY_CLASSES_ROOT, ClassKey().c_str()) || !classKey.WriteString(nullptr, kHandlerDescription))
+  if (!classKey.Create(at.root, ClassKey(at).c_str()) || !classKey.WriteString(nullptr, kHandlerDescription))
     return E_FAIL;
   RegKey inproc;
-  if (!inproc.Create(HKEY_CLASSES_ROOT, InprocKey().c_str()) || !inproc.WriteString(nullptr, serverFileName))
+  if (!inproc.Create(at.root, InprocKey(at).c_str()) || !inproc.WriteString(nullptr, serverFileName))
     return E_FAIL;
 
   // Without rights to HKEY_LOCAL_MACHINE the entry is left out.
   RegKey approved;
-  if (approved.Create(HKEY_LOCAL_MACHINE, kApprovedKey) && !approved.WriteString(id.c_str(), kHandlerDescription))
+  if (at.approved && approved.Create(HKEY_LOCAL_MACHINE, kApprovedKey) &&
+      !approved.WriteString(id.c_str(), kHandlerDescription))
     return E_FAIL;
 
   RegKey handler;
-  if (!handler.Create(HKEY_CLASSES_ROOT, HandlerKey().c_str()) || !handler.WriteString(nullptr, id)) return E_FAIL;
+  if (!handler.Create(at.root, HandlerKey(at).c_str()) || !handler.WriteString(nullptr, id)) return E_FAIL;
   if (!inproc.WriteString("ThreadingModel", "Apartment")) return E_FAIL;
   return S_OK;
 }
 
-HRESULT UnregisterServer() {
+HRESULT UnregisterServer(RegistrationScope scope) {
   const std::string id = ClassIdString();
   if (id.empty()) return E_FAIL;
+  const ClassesLocation at = LocationOf(scope);
 
-  DeleteRegKey(HKEY_CLASSES_ROOT, InprocKey().c_str());
-  DeleteRegKey(HKEY_CLASSES_ROOT, ClassKey().c_str());
+  DeleteRegKey(at.root, InprocKey(at).c_str());
+  DeleteRegKey(at.root, ClassKey(at).c_str());
   // Only the value goes; the "Approved" key itself stays (and is made when missing).
   RegKey approved;
-  if (approved.Create(HKEY_LOCAL_MACHINE, kApprovedKey)) approved.DeleteValue(id.c_str());
-  DeleteRegTree(HKEY_CLASSES_ROOT, HandlerKey().c_str());
+  if (at.approved && approved.Create(HKEY_LOCAL_MACHINE, kApprovedKey)) approved.DeleteValue(id.c_str());
+  DeleteRegTree(at.root, HandlerKey(at).c_str());
   return S_OK;
+}
+
+HRESULT InstallForCommandLine(bool install, const wchar_t* commandLine) {
+  if (!commandLine || lstrcmpiW(commandLine, L"user") != 0) return E_INVALIDARG;
+  if (install) return RegisterServer(ServerFileName(), RegistrationScope::CurrentUser);
+  return UnregisterServer(RegistrationScope::CurrentUser);
 }
 
 }  // namespace ombrelo

@@ -16,10 +16,22 @@ std::string ClassIdString();
 // The full path of this module, enclosed in double quotes when it holds a blank.
 std::string ServerFileName();
 
+// Where the class and handler keys go: the classes root (DllRegisterServer),
+// or the current user's own classes (HKEY_CURRENT_USER\Software\Classes),
+// which need no admin rights and get no "Approved" entry. Per-user keys are
+// written there explicitly: a new key written through HKEY_CLASSES_ROOT
+// lands in the machine's classes.
+enum class RegistrationScope { ClassesRoot, CurrentUser };
+
 // Writes every entry in order; E_FAIL when a step fails (entries written
 // before it stay). A missing right to the "Approved" key only skips that entry.
-HRESULT RegisterServer(const std::string& serverFileName);
+HRESULT RegisterServer(const std::string& serverFileName, RegistrationScope scope = RegistrationScope::ClassesRoot);
 // Removes the entries; missing ones are ignored.
-HRESULT UnregisterServer();
+HRESULT UnregisterServer(RegistrationScope scope = RegistrationScope::ClassesRoot);
+
+// DllInstall: the command line "user" (any case) registers or removes the
+// current user's entries (regsvr32 /n /i:user, regsvr32 /u /n /i:user);
+// E_INVALIDARG for any other.
+HRESULT InstallForCommandLine(bool install, const wchar_t* commandLine);
 
 }  // namespace ombrelo

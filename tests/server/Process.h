@@ -46,11 +46,13 @@ class Process {
 
 inline std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
-// Runs the system's regsvr32 silently on a DLL; its exit code, -1 on a hang.
-inline long RunRegsvr32(const std::string& dll, bool unregister) {
-  Process p(std::string("regsvr32.exe /s ") + (unregister ? "/u " : "") + Quoted(dll));
+// Runs the system's regsvr32 silently on a DLL with the given switches
+// ("/u", "/n /i:user"); its exit code, -1 on a hang.
+inline long RunRegsvr32With(const std::string& switches, const std::string& dll) {
+  Process p("regsvr32.exe /s " + switches + " " + Quoted(dll));
   return p.Wait(60000);
 }
+inline long RunRegsvr32(const std::string& dll, bool unregister) { return RunRegsvr32With(unregister ? "/u" : "", dll); }
 
 // Open kernel handles of this process, counted by probing the handle values
 // (Wine's process handle count answers 0): open handles are small multiples

@@ -361,3 +361,30 @@ TEST(ServerRegistration, EachBuildRegistersInItsOwnRegistryView) {
   EXPECT_EQ(testsupport::DllPath(), inprocIn(own));
   EXPECT_NE(testsupport::DllPath(), inprocIn(other));
 }
+
+// regsvr32 /n /i:user registers in the current user's classes only (in this
+// build's view), without any machine entry or "Approved" value; /u /n /i:user
+// removes exactly that.
+TEST(ServerRegistration, UserInstallWritesAndRemovesOnlyTheUsersClasses) {
+  const std::string dll = testsupport::DllPath();
+  const std::string user = "Software\\Classes\\";
+  ASSERT_EQ(0, servertest::RunRegsvr32(dll, true));
+  ASSERT_EQ(0, servertest::RunRegsvr32With("/n /i:user", dll));
+
+  EXPECT_EQ("Vantisk Extensions", ReadSz(HKEY_CURRENT_USER, user + ClassKey(), nullptr));
+  EXPECT_EQ(dll, ReadSz(HKEY_CURRENT_USER, user + InprocKey(), nullptr));
+  EXPECT_EQ("Apartment", ReadSz(HKEY_CURRENT_USER, user + InprocKey(), "ThreadingModel"));
+  EXPECT_EQ(kId, ReadSz(HKEY_CURRENT_USER, user + HandlerKey(), nullptr));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, user + ClassKey()));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, user + HandlerKey()));
+  bool approved = true;
+  ReadSz(HKEY_LOCAL_MACHINE, kApproved, kId, &approved);
+  EXPECT_FALSE(approved);
+
+  EXPECT_NE(0, servertest::RunRegsvr32With("/n /i:everyone", dll));  // only "user" is known
+  ASSERT_EQ(0, servertest::RunRegsvr32With("/u /n /i:user", dll));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, user + ClassKey()));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, user + HandlerKey()));
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, user + "*\\shellex\\ContextMenuHandlers"));
+  EXPECT_EQ(0, servertest::RunRegsvr32With("/u /n /i:user", dll));  // twice: nothing left to remove
+}

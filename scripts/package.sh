@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# Builds the extension's Windows Installer packages into build/package/:
+# OmbreloShell-<version>-<arch>-<scope>.msi for <arch> x64 (both DLLs) and
+# x86 (32-bit Windows), <scope> user (no admin rights) and machine. The
+# version is the project version. Installs what is missing first.
+#
+# Signing (Authenticode: the DLLs, then the packages), when a certificate is given:
+#   OMBRELO_SIGN_PFX=FILE.pfx    with OMBRELO_SIGN_PASSWORD
+#   OMBRELO_SIGN_CERT=CERT.pem   with OMBRELO_SIGN_KEY=KEY.pem (and OMBRELO_SIGN_PASSWORD
+#                                for an encrypted key)
+#   OMBRELO_SIGN_TIMESTAMP=URL   an RFC 3161 timestamp server (optional)
+# Without a certificate the packages are unsigned, and the script says so.
+#
+# Also: OMBRELO_PACKAGE_OUT, the output folder. For tests, OMBRELO_DLL_X86 and
+# OMBRELO_DLL_X64 name DLLs already built (nothing is built then) and
+# OMBRELO_PACKAGE_VERSION gives the packages another version.
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+
+out=${OMBRELO_PACKAGE_OUT:-$ROOT/build/package}
+work="$out/.work"
+
+# Step 1: release DLLs of both builds; sets dll_x86, dll_x64 and version.
+package_build_dlls() {
+  if [ -n "${OMBRELO_DLL_X86:-}" ] && [ -n "${OMBRELO_DLL_X64:-}" ]; then
+    dll_x86=$OMBRELO_DLL_X86 dll_x64=$OMBRELO_DLL_X64
+  else
+    ombrelo_build i686 OmbreloShell
+    ombrelo_build x86_64 OmbreloShell
+    dll_x86="$ROOT/build/i686/bin/OmbreloShell.dll" dll_x64="$ROOT/build/x86_64/bin/OmbreloShell.dll"
+  fi
+  version=${OMBRELO_PACKAGE_VERSION:-$(cat "$(dirname "$dll_x64")/../generated/version.txt")}
+  [[ $version =~ ^[0-9]+\.[0-9]+\.[0-9]+(\.[0-9]+)?$ ]] || { echo "package.sh: bad version '$version'" >&2; exit 1; }
+}
+
+# Step 2: the files the packages hold, copied to the work folder and signed there.
+package_stage_files() {
+  mkdir -p "$work/x86" "$work/x64"
+  cp "$dll_x86" "$work/x86/OmbreloShell.dll"
+  cp "$dll_x64" "$work/x64/OmbreloShell.dll"
+  sign_file "$work/x86/OmbreloShell.dll"
+  sign_file "$work/x64/OmbreloShell.dll"
+}
+
+# Step 3: the package from the WiX source for one ARCH (x64, x86) and SCOPE.
+# wixl reads the files from paths relative to the folder it runs in.
+package_msi() {
+  local arch=$1 scope=$2 msi=$3
+  (cd "$work" && wixl -a "$arch" -I "$ROOT/packaging" -o "$msi" \
+    -D Version="$version" -D Arch="$arch" -D Scope="$scope" \
+    -D Dll32=x86/OmbreloShell.dll -D Dll64=x64/OmbreloShell.dll \
+    "$ROOT/packaging/OmbreloShell.wxs")
+}
+
+# Step 4: what wixl cannot express, set in the tables afterwards.
+package_fix_tables() {
+  local msi=$1 code
+  # wixl writes the root HKMU as 4, which is no root; -1 is HKMU: the user's
+  # classes in a per-user installation, the machine's in a per-machine one.
+  msibuild "$msi" -q "UPDATE Registry SET Root = -1 WHERE Root = 4"
+  # A rebuilt package of the same version replaces the installed one instead
+  # of being installed beside it: the upgrade row includes its maximum.
+  code=$(msiinfo export "$msi" Property | tr -d '\r' | awk -F'\t' '$1 == "UpgradeCode" { print $2 }')
+  msibuild "$msi" -q "DELETE FROM Upgrade WHERE ActionProperty = 'WIX_UPGRADE_DETECTED'" \
+    -q "INSERT INTO Upgrade (UpgradeCode, VersionMax, Attributes, ActionProperty) VALUES ('$code', '$version', 513, 'WIX_UPGRADE_DETECTED')"
+}
+
+# Step 5 (and within step 2): Authenticode signature of one file, when a certificate is given.
+signing=""
+package_signing_setup() {
+  if [ -n "${OMBRELO_SIGN_PFX:-}" ]; then
+    signing=(-pkcs12 "$OMBRELO_SIGN_PFX")
+  elif [ -n "${OMBRELO_SIGN_CERT:-}" ] && [ -n "${OMBRELO_SIGN_KEY:-}" ]; then
+    signing=(-certs "$OMBRELO_SIGN_CERT" -key "$OMBRELO_SIGN_KEY")
+  elif [ -n "${OMBRELO_SIGN_CERT:-}${OMBRELO_SIGN_KEY:-}" ]; then
+    echo "package.sh: OMBRELO_SIGN_CERT and OMBRELO_SIGN_KEY go together" >&2
+    exit 1
+  else
+    return 0
+  fi
+  # The password reaches osslsigncode through a file, not its command line.
+  if [ -n "${OMBRELO_SIGN_PASSWORD:-}" ]; then
+    (umask 077 && printf '%s' "$OMBRELO_SIGN_PASSWORD" >"$work/password")
+    signing+=(-readpass "$work/password")
+  fi
+  signing+=(-h sha256 -n "Ombrelo Shell Extension")
+  [ -z "${OMBRELO_SIGN_TIMESTAMP:-}" ] || signing+=(-ts "$OMBRELO_SIGN_TIMESTAMP")
+}
+
+sign_file() {
+  [ -n "$signing" ] || return 0
+  osslsigncode sign "${signing[@]}" -in "$1" -out "$1.signed" >/dev/null
+  mv "$1.signed" "$1"
+}
+
+ombrelo_install_packaging
+rm -rf "$work"
+mkdir -p "$out" "$work"
+trap 'rm -rf "$work"' EXIT
+package_signing_setup
+package_build_dlls
+package_stage_files
+for arch in x64 x86; do
+  for scope in user machine; do
+    msi="$out/OmbreloShell-$version-$arch-$scope.msi"
+    package_msi "$arch" "$scope" "$msi"
+    package_fix_tables "$msi"
+    sign_file "$msi"
+    echo "$msi"
+  done
+done
+if [ -n "$signing" ]; then
+  echo "The DLLs and the packages are signed${OMBRELO_SIGN_TIMESTAMP:+ and timestamped}."
+else
+  echo "WARNING: the DLLs and the packages are NOT signed (no OMBRELO_SIGN_PFX or OMBRELO_SIGN_CERT/OMBRELO_SIGN_KEY given)." >&2
+fi
