@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Builds the extension's Windows Installer packages into build/package/:
 # OmbreloShell-<version>-<arch>-<scope>.msi for <arch> x64 (both DLLs) and
-# x86 (32-bit Windows), <scope> user (no admin rights) and machine. The
-# version is the project version. Installs what is missing first.
+# x86 (32-bit Windows), <scope> user (no admin rights) and machine; and
+# OmbreloShell-<version>.msix, the identity package of the Windows 11 menu's
+# command, which the signed x64 packages also install and register for the
+# user on Windows 11. The version is the project version. Installs what is
+# missing first.
 #
 # Signing (Authenticode: the DLLs, then the packages), when a certificate is given:
 #   OMBRELO_SIGN_PFX=FILE.pfx    with OMBRELO_SIGN_PASSWORD
@@ -41,6 +44,36 @@ package_stage_files() {
   sign_file "$work/x64/OmbreloShell.dll"
 }
 
+# Step 2b: the identity package of the Windows 11 command
+# (packaging/build-msix.py): build/package/OmbreloShell-<version>.msix, and,
+# when signed, the copy the x64 packages install beside the 64-bit DLL with
+# the script that registers it. Windows installs only signed packages, so
+# unsigned x64 packages carry neither.
+identity=no
+package_identity() {
+  local msix="$out/OmbreloShell-$version.msix"
+  if [ -z "$signing" ]; then
+    python3 "$ROOT/packaging/build-msix.py" --out "$msix" --version "$version" >/dev/null
+    echo "$msix"
+    return 0
+  fi
+  # The Publisher is the signing certificate's subject.
+  local cert=${OMBRELO_SIGN_CERT:-}
+  if [ -z "$cert" ]; then
+    cert="$work/certificate.pem"
+    local pass=(-passin pass:)
+    [ ! -f "$work/password" ] || pass=(-passin "file:$work/password")
+    openssl pkcs12 -in "$OMBRELO_SIGN_PFX" "${pass[@]}" -nokeys -clcerts -out "$cert" 2>/dev/null ||
+      { echo "package.sh: cannot read the certificate in $OMBRELO_SIGN_PFX" >&2; exit 1; }
+  fi
+  python3 "$ROOT/packaging/build-msix.py" --out "$msix" --version "$version" --cert "$cert" --to-be-signed >/dev/null
+  sign_file "$msix"
+  cp "$msix" "$work/x64/OmbreloShell.msix"
+  cp "$ROOT/packaging/register-package.ps1" "$work/x64/register-package.ps1"
+  identity=yes
+  echo "$msix"
+}
+
 # Step 3: the package from the WiX source for one ARCH (x64, x86) and SCOPE.
 # wixl reads the files from paths relative to the folder it runs in.
 package_msi() {
@@ -48,6 +81,8 @@ package_msi() {
   (cd "$work" && wixl -a "$arch" -I "$ROOT/packaging" -o "$msi" \
     -D Version="$version" -D Arch="$arch" -D Scope="$scope" \
     -D Dll32=x86/OmbreloShell.dll -D Dll64=x64/OmbreloShell.dll \
+    -D Identity="$([ "$arch" = x64 ] && echo "$identity" || echo no)" \
+    -D Msix=x64/OmbreloShell.msix -D RegisterScript=x64/register-package.ps1 \
     "$ROOT/packaging/OmbreloShell.wxs")
 }
 
@@ -99,6 +134,7 @@ trap 'rm -rf "$work"' EXIT
 package_signing_setup
 package_build_dlls
 package_stage_files
+package_identity
 for arch in x64 x86; do
   for scope in user machine; do
     msi="$out/OmbreloShell-$version-$arch-$scope.msi"
@@ -109,7 +145,8 @@ for arch in x64 x86; do
   done
 done
 if [ -n "$signing" ]; then
-  echo "The DLLs and the packages are signed${OMBRELO_SIGN_TIMESTAMP:+ and timestamped}."
+  echo "The DLLs and the packages are signed${OMBRELO_SIGN_TIMESTAMP:+ and timestamped}; the x64 packages register the identity package on Windows 11."
 else
-  echo "WARNING: the DLLs and the packages are NOT signed (no OMBRELO_SIGN_PFX or OMBRELO_SIGN_CERT/OMBRELO_SIGN_KEY given)." >&2
+  echo "WARNING: the DLLs and the packages are NOT signed (no OMBRELO_SIGN_PFX or OMBRELO_SIGN_CERT/OMBRELO_SIGN_KEY given);" \
+    "the x64 packages leave out the identity package, which Windows installs only signed." >&2
 fi

@@ -3,7 +3,8 @@
 # installed, upgraded and removed by Wine's msiexec, each installation in a
 # fresh Wine prefix of its own. One case per run:
 #   build    packages of this build, signed ones (throwaway certificate) and
-#            ones of the next version; signatures verified
+#            ones of the next version; signatures verified, the identity
+#            package's too
 #   tables   the tables of each package
 #   user     the per-user x64 package: install, menu from the installed DLL,
 #            regsvr32 /n /i:user writes the same entries, uninstall
@@ -162,6 +163,16 @@ case_build() {
   for msi in "$out"/unsigned/*.msi; do
     ! osslsigncode verify -in "$msi" >/dev/null 2>&1 || fail "$msi carries a signature"
   done
+  # The identity package of the Windows 11 command: signed by the same
+  # certificate, whose subject is its Publisher; unsigned without one.
+  local msix
+  for msix in "$out"/signed/OmbreloShell-"$version".msix "$out"/signed-pem/OmbreloShell-"$version".msix; do
+    osslsigncode verify -CAfile "$cert/cert.pem" -in "$msix" >/dev/null 2>&1 || fail "signature of $msix"
+    unzip -p "$msix" AppxManifest.xml | grep -q 'Publisher="CN=Ombrelo test signing"' || fail "$msix: Publisher"
+  done
+  msix="$out/unsigned/OmbreloShell-$version.msix"
+  [ -f "$msix" ] || fail "no $msix"
+  ! osslsigncode verify -in "$msix" >/dev/null 2>&1 || fail "$msix carries a signature"
   [ "$(ls "$out"/unsigned/*.msi "$out"/signed/*.msi "$out"/next/*.msi | wc -l)" = 12 ] || fail "not four packages each"
 }
 
@@ -208,6 +219,24 @@ case_tables() {
   local codes
   codes=$(for msi in "$out"/unsigned/*.msi; do upgrade_code "$msi"; done | sort -u | wc -l)
   expect_same "one upgrade code per package kind" 4 "$codes"
+
+  # Only the signed x64 packages install and register the identity package:
+  # type 1138 is an exe named by a property (50), deferred (0x400), its
+  # failure ignored (0x40), impersonated (no 0x800).
+  local want
+  for msi in "$out"/unsigned/*.msi "$out"/signed/*.msi; do
+    want=""
+    [[ $msi == */signed/*-x64-* ]] &&
+      want=$'FindPowerShell\t2099\nRegisterIdentityPackage\t1138\nUnregisterIdentityPackage\t1138'
+    expect_same "identity actions of $msi" "$want" "$(table "$msi" CustomAction | cut -f1,2 | LC_ALL=C sort)"
+    [ -z "$want" ] && continue
+    expect_same "identity files of $msi" $'IdentityPackage\tOmbreloShell.msix\nRegisterScript\tregister-package.ps1' \
+      "$(table "$msi" File | awk -F'\t' -v OFS='\t' '$2 == "Identity64" { print $1, $3 }' | LC_ALL=C sort)"
+    expect_same "identity sequence of $msi" \
+      $'RegisterIdentityPackage\tNOT REMOVE~="ALL"\nUnregisterIdentityPackage\tREMOVE~="ALL"' \
+      "$(table "$msi" InstallExecuteSequence | awk -F'\t' -v OFS='\t' '$1 ~ /IdentityPackage$/ { print $1, $2 }' |
+        LC_ALL=C sort)"
+  done
 }
 
 # Whether the 32-bit and the 64-bit view share HKEY_CURRENT_USER\Software\Classes
@@ -226,10 +255,17 @@ case_user() {
   local msi
   msi=$(package signed x64-user)
   expect_same "per-user install" 0 "$(msiexec_run /i "$msi" user-install)"
+  # With the identity package's registration present: the action runs (Wine
+  # has no Windows 11 and no package registration; its PowerShell is a stub)
+  # and the installation goes on whatever it returns.
+  grep -aq "RegisterIdentityPackage" "$out/logs/user-install.log" || fail "the identity package's action did not run"
 
   local dir
   dir="$(folder_of '%LOCALAPPDATA%')\\Programs\\Ombrelo"
   local dll64="$dir\\x64\\OmbreloShell.dll" dll32="$dir\\OmbreloShell.dll"
+  for file in OmbreloShell.msix register-package.ps1; do
+    [ -f "$(unixpath "$dir\\x64\\$file")" ] || fail "$file not installed beside the 64-bit DLL"
+  done
   for dll in "$dll64" "$dll32"; do
     osslsigncode verify -CAfile "$out/cert/cert.pem" -in "$(unixpath "$dll")" >/dev/null 2>&1 ||
       fail "installed $dll is not the signed DLL"
@@ -265,6 +301,7 @@ case_user() {
   ini="$(unixpath "$(folder_of '%APPDATA%')")/Ombrelo.ini"
   printf '[OpenWith]\r\nCount=0\r\n' >"$ini"
   expect_same "per-user uninstall" 0 "$(msiexec_run /x "$msi" user-uninstall)"
+  grep -aq "UnregisterIdentityPackage" "$out/logs/user-uninstall.log" || fail "the identity package's removal did not run"
   expect_same "nothing of ours left in the registry" "" "$(footprint)"
   [ ! -e "$(unixpath "$dir")" ] || fail "the folder $dir is left: $(ls -R "$(unixpath "$dir")")"
   [ -f "$ini" ] || fail "Ombrelo.ini was removed"

@@ -96,8 +96,24 @@ class Package(unittest.TestCase):
         self.assertEqual(self.installed_dll(), path)
 
     def installed_dll(self):
-        """The 64-bit DLL relative to the external location, which is the folder the installer puts it in."""
-        return "OmbreloShell.dll"
+        """The 64-bit DLL as the x64 installer packages install it: its name in
+        INSTALLDIR64, the folder that also receives the identity package and
+        the script that registers it with its own folder as the external
+        location."""
+        wix = "{http://schemas.microsoft.com/wix/2006/wi}"
+        source = ET.parse(os.path.join(ROOT, "packaging", "OmbreloShell.wxs")).getroot()
+        files = {}
+        for ref in source.iter(wix + "DirectoryRef"):
+            if ref.get("Id") == "INSTALLDIR64":
+                for component in ref.iter(wix + "Component"):
+                    files[component.get("Id")] = [f.get("Name") for f in component.iter(wix + "File")]
+        self.assertEqual(["OmbreloShell.msix", "register-package.ps1"], files.get("Identity64"))
+        with open(os.path.join(ROOT, "packaging", "register-package.ps1"), encoding="utf-8") as f:
+            script = f.read()
+        self.assertIn("-ExternalLocation $folder", script)
+        self.assertIn("$folder = Split-Path -Parent $MyInvocation.MyCommand.Path", script)
+        self.assertEqual(1, len(files.get("Extension64", [])))
+        return files["Extension64"][0]
 
     def test_block_map_hashes_every_64k_block_of_every_payload_file(self):
         raw = open(self.msix, "rb").read()
