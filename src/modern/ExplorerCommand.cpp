@@ -148,8 +148,10 @@ class TExplorerSubCommand final : public Counted, public IExplorerCommand, publi
     });
   }
   STDMETHODIMP GetCanonicalName(GUID* guid) override {
-    if (guid) *guid = GUID_NULL;
-    return E_NOTIMPL;
+    return Guarded(E_NOTIMPL, [&] {
+      if (guid) *guid = GUID_NULL;
+      return E_NOTIMPL;
+    });
   }
   STDMETHODIMP GetState(IShellItemArray* items, BOOL, EXPCMDSTATE* state) override {
     if (!state) return E_POINTER;
@@ -163,13 +165,17 @@ class TExplorerSubCommand final : public Counted, public IExplorerCommand, publi
     return Guarded(E_FAIL, [&] { return Run(items); });
   }
   STDMETHODIMP GetFlags(EXPCMDFLAGS* flags) override {
-    if (!flags) return E_POINTER;
-    *flags = Item().Separator ? ECF_ISSEPARATOR : ECF_DEFAULT;
-    return S_OK;
+    return Guarded(E_FAIL, [&]() -> HRESULT {
+      if (!flags) return E_POINTER;
+      *flags = Item().Separator ? ECF_ISSEPARATOR : ECF_DEFAULT;
+      return S_OK;
+    });
   }
   STDMETHODIMP EnumSubCommands(IEnumExplorerCommand** commands) override {
-    if (commands) *commands = nullptr;
-    return E_NOTIMPL;
+    return Guarded(E_NOTIMPL, [&] {
+      if (commands) *commands = nullptr;
+      return E_NOTIMPL;
+    });
   }
 
   STDMETHODIMP SetSite(IUnknown* site) override {
@@ -240,13 +246,17 @@ class TExplorerCommandEnum final : public Counted, public IEnumExplorerCommand {
     return hr;
   }
   STDMETHODIMP Skip(ULONG count) override {
-    const size_t left = Size() - next_;
-    next_ += count < left ? count : left;
-    return count <= left ? S_OK : S_FALSE;
+    return Guarded(E_FAIL, [&] {
+      const size_t left = Size() - next_;
+      next_ += count < left ? count : left;
+      return count <= left ? S_OK : S_FALSE;
+    });
   }
   STDMETHODIMP Reset() override {
-    next_ = 0;
-    return S_OK;
+    return Guarded(E_FAIL, [&] {
+      next_ = 0;
+      return S_OK;
+    });
   }
   STDMETHODIMP Clone(IEnumExplorerCommand** copy) override {
     return Guarded(E_OUTOFMEMORY, [&]() -> HRESULT {
@@ -288,13 +298,17 @@ class TExplorerCommand final : public Counted, public IExplorerCommand, public I
     return Guarded(E_FAIL, [&] { return IconOf(FindMainProgramExecutable(), icon); });
   }
   STDMETHODIMP GetToolTip(IShellItemArray*, LPWSTR* tip) override {
-    if (tip) *tip = nullptr;
-    return E_NOTIMPL;
+    return Guarded(E_NOTIMPL, [&] {
+      if (tip) *tip = nullptr;
+      return E_NOTIMPL;
+    });
   }
   STDMETHODIMP GetCanonicalName(GUID* guid) override {
-    if (!guid) return E_POINTER;
-    *guid = CLSID_TExplorerCommand;
-    return S_OK;
+    return Guarded(E_FAIL, [&]() -> HRESULT {
+      if (!guid) return E_POINTER;
+      *guid = CLSID_TExplorerCommand;
+      return S_OK;
+    });
   }
   // Decides what the menu offers for these items; hidden when it offers
   // nothing, and in the classic menu.
@@ -313,11 +327,16 @@ class TExplorerCommand final : public Counted, public IExplorerCommand, public I
       return S_OK;
     });
   }
-  STDMETHODIMP Invoke(IShellItemArray*, IBindCtx*) override { return E_NOTIMPL; }
+  // The root only opens its subcommands.
+  STDMETHODIMP Invoke(IShellItemArray*, IBindCtx*) override {
+    return Guarded(E_NOTIMPL, [] { return E_NOTIMPL; });
+  }
   STDMETHODIMP GetFlags(EXPCMDFLAGS* flags) override {
-    if (!flags) return E_POINTER;
-    *flags = ECF_HASSUBCOMMANDS;
-    return S_OK;
+    return Guarded(E_FAIL, [&]() -> HRESULT {
+      if (!flags) return E_POINTER;
+      *flags = ECF_HASSUBCOMMANDS;
+      return S_OK;
+    });
   }
   // The commands GetState found for the items; none before GetState.
   STDMETHODIMP EnumSubCommands(IEnumExplorerCommand** commands) override {
