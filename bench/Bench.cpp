@@ -1,9 +1,9 @@
 // The benchmark of the extension under the shell's calls: cold load and
 // first menu in fresh processes, warm right-clicks with and without the
-// main program, the preview item's drawing, a large multiple selection, the floor (a minimal
-// handler and the bare Win32 calls the menu cannot avoid), resources after
-// many right-clicks, and the DLL's size and imports. Prints one table and
-// writes the same figures as JSON.
+// main program, the preview item's drawing, a large multiple selection, the
+// floor (a minimal handler and the bare Win32 calls the menu cannot avoid),
+// resources after many right-clicks, and the DLL's size and imports. Prints
+// one table and writes the same figures as JSON.
 //
 // Usage: ombrelo_bench [--json FILE] [--quick] [--cycles N]
 #include <windows.h>
