@@ -18,7 +18,10 @@ HMODULE LoadSystemLibrary(const char* fileName) {
   if (n == 0 || n + 1 + length >= MAX_PATH) return nullptr;
   path[n] = '\\';
   std::memcpy(path + n + 1, fileName, length + 1);
-  return LoadLibraryA(path);
+  HMODULE module = LoadLibraryA(path);
+  HMODULE pinned = nullptr;
+  if (module) GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_PIN, path, &pinned);
+  return module;
 }
 
 void SetSystemLibraryLoader(SystemLibraryLoader loader) { g_loader = loader; }

@@ -12,10 +12,11 @@
 // class factory's lock). Loaded here: comdlg32 (the viewer search's
 // open-file dialog).
 //
-// A library is loaded from the system folder only and released when the
-// use ends, never in DllMain. One that cannot be loaded, or that lacks the
-// function, leaves the SystemFunction empty: the caller takes the path of a
-// cancelled dialog.
+// A library is loaded from the system folder only, at its first use, and
+// then stays in the process as a delay-loaded import would: a dialog may
+// leave threads running in it, and DllMain must not free libraries. One
+// that cannot be loaded, or that lacks the function, leaves the
+// SystemFunction empty: the caller takes the path of a cancelled dialog.
 #include <windows.h>
 
 #include <utility>
@@ -24,10 +25,12 @@
 
 namespace ombrelo {
 
-// Loads a DLL of the system folder by its file name; nullptr when it cannot.
+// Loads a DLL of the system folder by its file name and keeps it loaded
+// for the rest of the process; nullptr when it cannot be loaded.
 HMODULE LoadSystemLibrary(const char* fileName);
 
-// A function of a system DLL, held for the lifetime of this object. Fn is
+// A function of a system DLL, with a reference on the DLL for the lifetime
+// of this object. Fn is
 // the function's own type, decltype(TheFunction), so that the call is
 // checked against the platform's declaration.
 template <class Fn>
