@@ -1,9 +1,9 @@
 // The benchmark of the extension under the shell's calls: cold load and
-// first menu, warm right-clicks with and without the main program, the
-// preview item's drawing, a large multiple selection, the floor (a minimal
-// handler and the bare Win32 calls the menu cannot avoid), resources after
-// many right-clicks, and the DLL's size and imports. Prints one table and
-// writes the same figures as JSON.
+// first menu in fresh processes, warm right-clicks with and without the
+// main program, the preview item's drawing, a large multiple selection, the
+// floor (a minimal handler and the bare Win32 calls the menu cannot avoid),
+// resources after many right-clicks, and the DLL's size and imports. Prints
+// one table and writes the same figures as JSON.
 //
 // Usage: ombrelo_bench [--json FILE] [--quick] [--cycles N]
 #include <windows.h>
@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "CallProfile.h"
+#include "Cold.h"
 #include "Cycle.h"
 #include "Measure.h"
 #include "MinimalHandler.h"
@@ -49,29 +50,6 @@ Options ParseOptions(int argc, char** argv) {
   }
   if (o.quick && o.cycles == 10000) o.cycles = 1000;
   return o;
-}
-
-// One cold cycle: load, factory, handler, selection, menu, release, unload.
-bool ColdCycle(const std::string& dll, const CLSID& clsid, IDataObject* selection) {
-  HMENU shell = nullptr;
-  bool ok = false;
-  {
-    LoadedServer server(dll, clsid);
-    IShellExtInit* init = nullptr;
-    if (server.factory() &&
-        SUCCEEDED(server.factory()->CreateInstance(nullptr, IID_IShellExtInit, reinterpret_cast<void**>(&init)))) {
-      IContextMenu* menu = nullptr;
-      if (SUCCEEDED(init->Initialize(nullptr, selection, nullptr)) &&
-          SUCCEEDED(init->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(&menu)))) {
-        shell = CreatePopupMenu();
-        ok = SUCCEEDED(menu->QueryContextMenu(shell, 0, kFirstId, kLastId, CMF_NORMAL));
-        menu->Release();
-      }
-      init->Release();
-    }
-  }
-  if (shell) DestroyMenu(shell);
-  return ok;
 }
 
 // The Win32 calls of cycles right-clicks, per right-click; returns the time
@@ -116,15 +94,13 @@ int main(int argc, char** argv) {
   // 8. Size and imports.
   report.SetSize(ReadPeInfo(ExtensionPath()));
 
-  // 1. Cold: every repetition loads and unloads the DLL.
+  // 1. Cold: every cycle in a fresh process, bare and with a file manager's DLLs.
   settings.WriteOpenWith(5);
   SetIconItems(false);
   {
     const int coldReps = options.quick ? 5 : 25;
-    auto [ours, minimal] = MeasurePair(
-        coldReps, 1, [&] { ColdCycle(ExtensionPath(), kExtensionClsid, selection); },
-        [&] { ColdCycle(MinimalHandlerPath(), kMinimalClsid, selection); });
-    report.SetCold(ours, minimal, GetModuleHandleA("OmbreloShell.dll") == nullptr);
+    const ColdPair bare = MeasureCold(coldReps, false, picture);
+    report.SetCold(bare, MeasureCold(coldReps, true, picture));
   }
 
   LoadedServer extension(ExtensionPath(), kExtensionClsid);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "CallProfile.h"
+#include "Cold.h"
 #include "Measure.h"
 #include "PeFile.h"
 #include "Resources.h"
@@ -15,7 +16,10 @@ namespace bench {
 class Report {
  public:
   void SetSize(const PeInfo& info) { size_ = info; }
-  void SetCold(const Figure& ours, const Figure& minimal, bool unloaded);
+  void SetCold(const ColdPair& bare, const ColdPair& fileManager) {
+    coldBare_ = bare;
+    coldFileManager_ = fileManager;
+  }
   void AddWarm(int entries, bool icons, bool preview, const Figure& ours, const Figure* replay,
                const std::vector<CallCount>& calls, double profiledMicros);
   void SetMinimal(const Figure& f) { minimal_ = f; }
@@ -51,8 +55,7 @@ class Report {
   std::vector<Target> Targets() const;
 
   PeInfo size_;
-  Figure coldOurs_, coldMinimal_;
-  bool unloaded_ = false;
+  ColdPair coldBare_, coldFileManager_;
   std::vector<Warm> warm_;
   Figure minimal_, multi_, draw_, previewRequests_;
   std::vector<CallCount> multiCalls_;

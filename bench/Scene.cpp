@@ -45,9 +45,6 @@ std::vector<std::string> ProgramsWithIcons() {
 }
 }  // namespace
 
-// {67C63340-679B-11D2-92EE-000021474C15}
-const CLSID kExtensionClsid = {0x67C63340, 0x679B, 0x11D2, {0x92, 0xEE, 0x00, 0x00, 0x21, 0x47, 0x4C, 0x15}};
-
 std::string ExeDir() {
   char buffer[MAX_PATH * 4] = {};
   GetModuleFileNameA(nullptr, buffer, sizeof(buffer));

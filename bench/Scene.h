@@ -31,7 +31,8 @@ class LoadedServer {
   IClassFactory* factory_ = nullptr;
 };
 
-extern const CLSID kExtensionClsid;
+// {67C63340-679B-11D2-92EE-000021474C15}
+inline constexpr CLSID kExtensionClsid = {0x67C63340, 0x679B, 0x11D2, {0x92, 0xEE, 0x00, 0x00, 0x21, 0x47, 0x4C, 0x15}};
 std::string ExeDir();  // with its trailing backslash
 std::string ExtensionPath();
 std::string MinimalHandlerPath();

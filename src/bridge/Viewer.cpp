@@ -10,6 +10,7 @@
 #include "bridge/PathParts.h"
 #include "bridge/TextActions.h"
 #include "common/Handles.h"
+#include "common/SystemLibrary.h"
 #include "lang/DMSStrings.h"
 #include "server/ModuleState.h"
 #include "settings/Registry.h"
@@ -113,7 +114,9 @@ std::string BrowseForViewer(const std::string& oldPath) {
   dialog.lpstrTitle = "Datei suchen";
   dialog.lpstrDefExt = "exe";
   dialog.Flags = OFN_HIDEREADONLY;
-  if (!GetOpenFileNameA(&dialog)) return {};
+  // A dialog that cannot be loaded counts as a cancelled search.
+  const SystemFunction<decltype(GetOpenFileNameA)> getOpenFileName("comdlg32.dll", "GetOpenFileNameA");
+  if (!getOpenFileName || !getOpenFileName(&dialog)) return {};
   std::string chosen = file;
   if (!chosen.empty()) {
     RegKey key;

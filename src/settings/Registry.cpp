@@ -1,7 +1,5 @@
 #include "settings/Registry.h"
 
-#include <shlwapi.h>
-
 namespace ombrelo {
 
 RegKey& RegKey::operator=(RegKey&& o) noexcept {
@@ -131,6 +129,6 @@ std::vector<std::string> RegKey::ValueNames() const {
 
 bool DeleteRegKey(HKEY root, const char* path) { return RegDeleteKeyA(root, path) == ERROR_SUCCESS; }
 
-bool DeleteRegTree(HKEY root, const char* path) { return SHDeleteKeyA(root, path) == ERROR_SUCCESS; }
+bool DeleteRegTree(HKEY root, const char* path) { return RegDeleteTreeA(root, path) == ERROR_SUCCESS; }
 
 }  // namespace ombrelo

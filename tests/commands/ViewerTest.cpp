@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "bridge/Viewer.h"
+#include "common/SystemLibrary.h"
 #include "commands/CommandsSupport.h"
 #include "support/Windows.h"
 
@@ -146,6 +147,35 @@ TEST_F(Viewer, AMissingViewerSearchedAndCancelledStartsNothing) {
   EXPECT_TRUE(dialog.Join());
   bool found = false;
   EXPECT_EQ("C:\\old viewer.exe", testsupport::ReadHkcuString("Software\\Kestrani\\Ombrelo", "ExtViewCmd", &found));
+  EXPECT_TRUE(recorder.Records().empty());
+}
+
+// The open-file dialog's DLL is loaded only for the search; one that cannot
+// be loaded, or that lacks the dialog, counts as a cancelled search.
+TEST_F(Viewer, ASearchWhoseDialogCannotBeLoadedStartsNothing) {
+  static std::vector<std::string> asked;
+  const ombrelo::SystemLibraryLoader loaders[] = {
+      [](const char* name) -> HMODULE {
+        asked.push_back(name);
+        return nullptr;
+      },
+      [](const char* name) -> HMODULE {
+        asked.push_back(name);
+        return LoadLibraryA("kernel32.dll");  // loads, but has no open-file dialog
+      },
+  };
+  Recorder recorder;
+  testsupport::SetProgramString(nullptr, "ExtViewCmd", "C:\\old viewer.exe");
+  for (ombrelo::SystemLibraryLoader loader : loaders) {
+    asked.clear();
+    ombrelo::SetSystemLibraryLoader(loader);
+    WindowWatcher box("#32770", "Ombrelo", Answer(IDYES));
+    EXPECT_FALSE(ombrelo::RunExternalViewer(dir.path() + "gone.exe", picture));
+    ombrelo::SetSystemLibraryLoader(nullptr);
+    EXPECT_TRUE(box.Join());
+    EXPECT_EQ(std::vector<std::string>{"comdlg32.dll"}, asked);
+  }
+  EXPECT_EQ("C:\\old viewer.exe", testsupport::ReadHkcuString("Software\\Kestrani\\Ombrelo", "ExtViewCmd"));
   EXPECT_TRUE(recorder.Records().empty());
 }
 
