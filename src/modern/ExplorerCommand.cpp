@@ -3,7 +3,7 @@
 // the classic handler's.
 #include "modern/ExplorerCommand.h"
 
-#include <shlwapi.h>
+#include <oleidl.h>
 #include <wrl/client.h>
 
 #include <memory>
@@ -73,11 +73,13 @@ class Site {
 };
 
 // The window that owns a command's dialogs: the site's window where the
-// site offers one (IOleWindow and the shell's other ways), else none. In
-// the surrogate there is no Explorer window of our own process to take.
+// site offers one (IOleWindow), else none. In the surrogate there is no
+// Explorer window of our own process to take.
 HWND OwnerFromSite(IUnknown* site) {
+  ComPtr<IOleWindow> window;
   HWND owner = nullptr;
-  if (site && FAILED(IUnknown_GetWindow(site, &owner))) owner = nullptr;
+  if (!site || FAILED(site->QueryInterface(IID_PPV_ARGS(&window))) || FAILED(window->GetWindow(&owner)))
+    return nullptr;
   return owner;
 }
 

@@ -1,8 +1,8 @@
 #include "modern/ShellItems.h"
 
-#include <shlwapi.h>
 #include <wrl/client.h>
 
+#include <cstring>
 #include <vector>
 
 #include "menu/DropList.h"
@@ -73,7 +73,15 @@ std::wstring WideText(const std::string& ansi) {
 
 HRESULT ShellString(const std::string& ansi, LPWSTR* out) {
   if (!out) return E_POINTER;
-  return SHStrDupW(WideText(ansi).c_str(), out);
+  *out = nullptr;
+  // The shell frees the text with CoTaskMemFree.
+  const std::wstring wide = WideText(ansi);
+  const size_t bytes = (wide.size() + 1) * sizeof(wchar_t);
+  auto* text = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
+  if (!text) return E_OUTOFMEMORY;
+  memcpy(text, wide.c_str(), bytes);
+  *out = text;
+  return S_OK;
 }
 
 }  // namespace ombrelo
