@@ -5,7 +5,6 @@
 #include <wrl/client.h>
 
 #include <algorithm>
-#include <map>
 #include <sstream>
 
 #include "bridge/Channel.h"
@@ -143,7 +142,7 @@ void StopStandins() {
       }
       CloseHandle(process);
     } else {
-      Sleep(200);
+      testsupport::WaitUntil([window] { return !IsWindow(window); }, std::chrono::seconds(10));
     }
   }
   TerminateWindowlessStandins();
@@ -212,34 +211,29 @@ std::string DialogScript::Unexpected() const {
 void DialogScript::Run() {
   using clock = std::chrono::steady_clock;
   std::vector<HWND> handled;
-  std::map<HWND, clock::time_point> firstSeen;
   size_t step = 0;
   auto deadline = clock::now() + stepTimeout_;
   while (!stop_) {
     for (HWND window : OwnWindows()) {
       if (std::find(handled.begin(), handled.end(), window) != handled.end()) continue;
+      // A window is judged once it has finished its initialisation.
+      testsupport::WaitUntilAnswering(window, stepTimeout_);
+      handled.push_back(window);
       if (step < steps_.size() && steps_[step].matches(window)) {
-        Sleep(100);  // let the dialog finish its initialisation
         {
           std::lock_guard<std::mutex> lock(mutex_);
           seen_[step] = WindowTexts(window);
         }
         steps_[step].answer(window);
-        handled.push_back(window);
         answered_ = ++step;
         deadline = clock::now() + stepTimeout_;
         break;
       }
-      // A window still being filled may match a moment later.
-      auto first = firstSeen.emplace(window, clock::now()).first->second;
-      if (clock::now() - first > std::chrono::seconds(2)) {
-        {
-          std::lock_guard<std::mutex> lock(mutex_);
-          unexpected_.append("[").append(WindowTexts(window)).append("]");
-        }
-        handled.push_back(window);
-        CloseOwnWindow(window);
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        unexpected_.append("[").append(WindowTexts(window)).append("]");
       }
+      CloseOwnWindow(window);
     }
     if (step < steps_.size() && clock::now() > deadline) {
       {
@@ -249,7 +243,7 @@ void DialogScript::Run() {
       for (HWND window : OwnWindows()) CloseOwnWindow(window);
       step = steps_.size();
     }
-    Sleep(30);
+    Sleep(30);  // the next look for a new window
   }
 }
 
@@ -299,15 +293,18 @@ std::function<void(HWND)> ChooseFolder(const std::string& folder) {
   return [folder](HWND window) {
     // The folder's name as the tree shows it: its last part, or the drive for a root.
     std::string name = folder.size() <= 3 ? folder.substr(0, 2) : folder.substr(folder.find_last_of('\\') + 1);
-    // The tree fills itself while the browser opens: select until it shows the folder.
-    for (int attempt = 0; attempt < 25; ++attempt) {
-      SendMessageA(window, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(folder.c_str()));
-      Sleep(200);
-      std::string selected = SelectedFolderName(window);
-      if (CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, selected.c_str(), -1, name.c_str(), -1) == CSTR_EQUAL ||
-          (folder.size() <= 3 && selected.find(name) != std::string::npos))
-        break;
-    }
+    // Wine's browser may not find a folder made a moment ago on its first
+    // look: select until the tree shows it (each selection is made
+    // synchronously by the browser's thread).
+    testsupport::WaitUntil(
+        [&] {
+          SendMessageA(window, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(folder.c_str()));
+          const std::string selected = SelectedFolderName(window);
+          return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, selected.c_str(), -1, name.c_str(), -1) ==
+                     CSTR_EQUAL ||
+                 (folder.size() <= 3 && selected.find(name) != std::string::npos);
+        },
+        std::chrono::seconds(30));
     testsupport::PressDialogButton(IDOK)(window);
   };
 }
@@ -367,17 +364,26 @@ void WritePicture(const std::string& path, const GUID& container, UINT width, UI
 
 namespace bridgetest {
 
+namespace {
+DWORD WINAPI RunBody(void* body) {
+  (*static_cast<const std::function<void()>*>(body))();
+  return 0;
+}
+}  // namespace
+
 bool ReturnsWithin(const std::function<void()>& body, std::chrono::milliseconds timeout,
                    const std::function<void()>& onTimeout) {
-  HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  std::thread worker([&] {
-    body();
-    SetEvent(done);
-  });
-  bool returned = WaitForSingleObject(done, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0;
-  if (!returned) onTimeout();
-  worker.join();
-  CloseHandle(done);
+  // A thread of the system, not of the C++ runtime: the runtime's threads
+  // make a synchronisation object of their own the first time two of them
+  // meet, which the handle counts of the callers would see as a leak.
+  HANDLE worker = CreateThread(nullptr, 0, RunBody, const_cast<std::function<void()>*>(&body), 0, nullptr);
+  if (!worker) return false;
+  bool returned = WaitForSingleObject(worker, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0;
+  if (!returned) {
+    onTimeout();
+    WaitForSingleObject(worker, INFINITE);
+  }
+  CloseHandle(worker);
   return returned;
 }
 

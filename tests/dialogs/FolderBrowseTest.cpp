@@ -51,8 +51,25 @@ std::string LongPath(const std::string& path) {
   return n && n < MAX_PATH ? std::string(buffer, n) : path;
 }
 
+void Press(HWND dialog, int id) { testsupport::Click(GetDlgItem(dialog, id)); }
+
+// Wine's browser builds its view of the drives on its first use in a process
+// and may then miss the folder it is asked to select: a first browser,
+// cancelled, comes before any that is checked.
+void SettleBrowser() {
+  static bool settled = false;
+  if (settled) return;
+  settled = true;
+  TFolderBrowse browse(nullptr);
+  browse.Directory = "C:\\windows";
+  WindowWatcher watcher("#32770", nullptr, [](HWND dialog) { Press(dialog, IDCANCEL); });
+  browse.Execute(nullptr);
+  watcher.Join();
+}
+
 // Runs Execute while the watcher answers the browser with `act`(dialog, tree).
 bool Browse(TFolderBrowse& browse, const std::function<void(HWND, HWND)>& act, std::string* seen = nullptr) {
+  SettleBrowser();
   WindowWatcher watcher("#32770", nullptr, [&](HWND dialog) {
     HWND tree = FindChild(dialog, "SysTreeView32", nullptr);
     act(dialog, tree);
@@ -62,8 +79,6 @@ bool Browse(TFolderBrowse& browse, const std::function<void(HWND, HWND)>& act, s
   if (seen) *seen = watcher.Seen();
   return result;
 }
-
-void Press(HWND dialog, int id) { testsupport::Click(GetDlgItem(dialog, id)); }
 
 // A folder with a subfolder, at the top of drive C: (Wine's browser does not
 // always find a new folder below the profile's temporary folder on its first use).

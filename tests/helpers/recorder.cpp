@@ -20,17 +20,17 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   GetCurrentDirectoryA(sizeof(folder), folder);
   std::string line = std::string(GetCommandLineA()) + "\t" + folder + "\r\n";
 
-  // Several recorders may finish at once: retry while another one writes.
-  for (int attempt = 0; attempt < 200; ++attempt) {
-    HANDLE file = CreateFileA(target, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-      DWORD written = 0;
-      WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-      CloseHandle(file);
-      return 0;
-    }
-    Sleep(10);
-  }
-  return 1;
+  // Several recorders may finish at once: one writes at a time.
+  HANDLE turn = CreateMutexA(nullptr, FALSE, "OmbreloRecorderTurn");
+  const DWORD waited = turn ? WaitForSingleObject(turn, 60000) : WAIT_FAILED;
+  HANDLE file = CreateFileA(target, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                            nullptr);
+  DWORD written = 0;
+  const bool ok = file != INVALID_HANDLE_VALUE &&
+                  WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
+                  written == line.size();
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) ReleaseMutex(turn);
+  if (turn) CloseHandle(turn);
+  return ok ? 0 : 1;
 }

@@ -22,7 +22,7 @@ using bench::kLastId;
 constexpr char kGuard = 0x7F;
 constexpr UINT kPreviewId = kFirstId + 3;
 constexpr DWORD kUnicodeMask = 0x00004000;  // CMIC_MASK_UNICODE
-// A picture menu without open-with entries: N = 5, S = 12.
+// A picture menu with at most five open-with entries: N = 5, S = 12.
 constexpr UINT kCopyName = 12 + 18;
 
 std::string ClipboardText() {
@@ -48,14 +48,19 @@ class ComMisuse : public ::testing::Test {
   void SetUp() override {
     bench::ResetProgramKey();
     testsupport::SetProgramDword("Txt", "TxtPreview", 1);
+    // Icon items on, with open-with entries of our own: what the menus
+    // hold must not depend on a settings file left in the prefix.
+    bench::SetIconItems(true);
+    settings_.WriteOpenWith(3);
     picture_ = work_.path() + "beach.bmp";
     text_ = work_.File("notes.txt", "a text\r\n");
     bench::WriteBitmapFile(picture_, 8, 8);
     ASSERT_NE(nullptr, dll_.factory());
-    Release(Opened({picture_}));  // caches of the system fill before anything is counted
+    SettleMenuBitmaps();  // caches of the system fill before anything is counted
     before_ = testsupport::CountGuiResources();
   }
   void TearDown() override {
+    SettleMenuBitmaps();
     const testsupport::GuiResources after = testsupport::CountGuiResources();
     EXPECT_EQ(before_.gdi, after.gdi) << before_.Describe() << " -> " << after.Describe();
     EXPECT_EQ(before_.user, after.user) << before_.Describe() << " -> " << after.Describe();
@@ -87,6 +92,11 @@ class ComMisuse : public ::testing::Test {
     EXPECT_TRUE(SUCCEEDED(menu->QueryContextMenu(Popup(), 0, kFirstId, kLastId, CMF_NORMAL)));
     return menu;
   }
+  // The module keeps the icon-item bitmaps of menus until the next
+  // single-file Initialize in the process, which frees them (that of another
+  // handler too), and every further menu adds its own. A picture menu built
+  // last fixes how many it holds, so that both counts see the same number.
+  void SettleMenuBitmaps() { Release(Opened({picture_})); }
   HMENU Popup() {
     DestroyMenu(popup_);
     popup_ = CreatePopupMenu();
@@ -123,6 +133,7 @@ class ComMisuse : public ::testing::Test {
     return measured || drawn;
   }
 
+  bench::SettingsFile settings_;
   robust::ExtensionDll dll_;
   testsupport::TempDir work_;
   std::string picture_, text_;

@@ -75,6 +75,11 @@ HWND WaitForTopWindow(const char* className, const char* title, DWORD processId,
   }
 }
 
+bool WaitUntilAnswering(HWND window, std::chrono::milliseconds timeout) {
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, static_cast<UINT>(timeout.count()), &result) != 0;
+}
+
 HWND FindChild(HWND parent, const char* className, const char* text) {
   FindData d{className, text, 0, nullptr};
   EnumChildWindows(parent, FindChildProc, reinterpret_cast<LPARAM>(&d));
@@ -98,7 +103,7 @@ WindowWatcher::WindowWatcher(const char* className, const char* title, std::func
       EnumWindows(CloseOwn, 0);
       return;
     }
-    Sleep(50);  // let the dialog finish its initialisation
+    WaitUntilAnswering(w);
     seen_ = WindowText(w);
     EnumChildWindows(w, CollectText, reinterpret_cast<LPARAM>(&seen_));
     found_ = true;

@@ -18,6 +18,10 @@ std::string WindowClass(HWND window);
 HWND FindTopWindow(const char* className, const char* title, DWORD processId);
 HWND WaitForTopWindow(const char* className, const char* title, DWORD processId,
                       std::chrono::milliseconds timeout);
+// Waits until the thread of a window takes messages again (a dialog has
+// finished its initialisation and runs its message loop); false when it does
+// not within the timeout.
+bool WaitUntilAnswering(HWND window, std::chrono::milliseconds timeout = std::chrono::seconds(60));
 // A descendant window with the given class (null = any) and text (null = any).
 HWND FindChild(HWND parent, const char* className, const char* text);
 // Presses a push button, or toggles a check box, as a click would.
@@ -30,7 +34,7 @@ void Click(HWND control);
 class WindowWatcher {
  public:
   WindowWatcher(const char* className, const char* title, std::function<void(HWND)> action,
-                std::chrono::milliseconds timeout = std::chrono::seconds(20));
+                std::chrono::milliseconds timeout = std::chrono::seconds(60));
   ~WindowWatcher();
   WindowWatcher(const WindowWatcher&) = delete;
   WindowWatcher& operator=(const WindowWatcher&) = delete;
