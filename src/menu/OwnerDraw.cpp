@@ -129,18 +129,24 @@ HBITMAP IconItemCanvas::Paint(HICON icon, const std::string& caption) {
 
   const int width = text.cx + iconWidth + 16;
   const int height = iconHeight < text.cy ? text.cy + 2 : iconHeight + 2;
-  HBITMAP bitmap = CreateCompatibleBitmap(display_.get(), width, height);
-  if (!bitmap) return nullptr;
+  UniqueBitmap painted(CreateCompatibleBitmap(display_.get(), width, height));
+  if (!painted) return nullptr;
+  {
+    SelectedObject target(dc, painted.get());
+    RECT all{0, 0, width, height};
+    FillRect(dc, &all, reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1)));
+    DrawIconEx(dc, 2, height / 2 - iconHeight / 2, icon, iconWidth, iconHeight, 0, nullptr, DI_NORMAL);
+    TextOutA(dc, iconWidth + 10, height / 2 - metrics.tmHeight / 2, caption.c_str(), static_cast<int>(caption.size()));
+  }
   // Kept for the life of the menu; released by the next FreeMenuBitmaps.
+  // Published only once it is out of the drawing context: another shell
+  // thread's Initialize may free the list at any moment, and a bitmap still
+  // selected into a context cannot be deleted.
+  HBITMAP bitmap = painted.release();
   WithState([bitmap](SharedState& s) {
     s.MenuBitmaps.push_back(bitmap);
     ++s.MenuBitmapCount;
   });
-  SelectedObject target(dc, bitmap);
-  RECT all{0, 0, width, height};
-  FillRect(dc, &all, reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1)));
-  DrawIconEx(dc, 2, height / 2 - iconHeight / 2, icon, iconWidth, iconHeight, 0, nullptr, DI_NORMAL);
-  TextOutA(dc, iconWidth + 10, height / 2 - metrics.tmHeight / 2, caption.c_str(), static_cast<int>(caption.size()));
   return bitmap;
 }
 
