@@ -10,7 +10,6 @@
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 ombrelo_install
 arch=${OMBRELO_BENCH_ARCH:-$(ombrelo_default_archs | cut -d' ' -f1)}
-[ "$arch" = x86_64 ] && ombrelo_build i686  # the 64-bit build's stand-in may be the 32-bit one
 ombrelo_build "$arch"
 echo "Benchmark of the $arch build"
 out="$ROOT/build/bench"

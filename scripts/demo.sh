@@ -11,7 +11,8 @@
 # the screenshots go to build/demo/.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
-DEMO="$ROOT/build/demo"
+# OMBRELO_DEMO_DIR: another folder for the prefix and the screenshots.
+DEMO=${OMBRELO_DEMO_DIR:-$ROOT/build/demo}
 CLSID="{67C63340-679B-11D2-92EE-000021474C15}"
 MAIN_WINDOW_CLASS="TF_97F624E067B811D292EE000021474C15"
 
@@ -30,9 +31,10 @@ if [ "${1:-}" != "--in-display" ]; then
   ombrelo_install
   # The 32-bit build, as 32-bit programs' file dialogs load it; where the
   # machine cannot run 32-bit programs, the 64-bit build, as 64-bit Explorer.
+  # Only what the demo shows is built: the DLL, the host, the stand-in.
   arch=$(ombrelo_default_archs | cut -d' ' -f1)
-  [ "$arch" = i686 ] || { ombrelo_build i686; echo "(this machine runs no 32-bit programs: showing the 64-bit build)"; }
-  ombrelo_build "$arch"
+  [ "$arch" = i686 ] || echo "(this machine runs no 32-bit programs: showing the 64-bit build)"
+  ombrelo_build "$arch" OmbreloShell shellmenu-host OmbreloStandin
   export OMBRELO_DEMO_ARCH=$arch
   mkdir -p "$DEMO"
   OMBRELO_WINEPREFIX="$DEMO/wineprefix" ombrelo_in_display bash "${BASH_SOURCE[0]}" --in-display "$lang" "${files[@]}"
@@ -49,6 +51,7 @@ winpath() { winepath -w "$1" 2>/dev/null; }
 quiet() { "$@" </dev/null >/dev/null 2>&1; }
 
 echo "== Installing the extension into the Wine prefix"
+ombrelo_step "installing the extension into the demo's Wine prefix" "bash scripts/demo.sh"
 install_win='C:\Program Files\Ombrelo'
 install_dir=$(winepath -u "$install_win" 2>/dev/null)
 mkdir -p "$install_dir"
@@ -72,6 +75,7 @@ else
 fi
 
 echo "== Settings"
+ombrelo_step "writing the demo's settings" "bash scripts/demo.sh"
 quiet wine reg delete 'HKCU\Software\Kestrani\Ombrelo' /f || true
 quiet wine reg add 'HKCU\Software\Kestrani\Ombrelo' /v AutoStart /t REG_DWORD /d 1 /f
 quiet wine reg add 'HKCU\Software\Kestrani\Ombrelo' /v Language /t REG_DWORD /d "$([ "$lang" = de ] && echo 0 || echo 1)" /f
@@ -84,6 +88,7 @@ printf '%s\r\n' '[OpenWith]' 'Count=2' \
   >"$settings_dir/Ombrelo.ini"
 echo "AutoStart=1 and Language=$lang under HKCU\\Software\\Kestrani\\Ombrelo; open-with entries in $appdata\\Kestrani\\Ombrelo\\Ombrelo.ini"
 
+ombrelo_step "right-clicking the files" "bash scripts/demo.sh"
 wait_main=()
 if [ $main_program -eq 1 ]; then
   journal="$DEMO/main-program-journal.txt"

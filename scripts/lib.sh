@@ -1,9 +1,30 @@
 # Shared by the scripts: installs what is missing on a Debian machine and
 # builds the project. Source it; do not run it.
-set -euo pipefail
+set -eEuo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
+# A failing command stops the script with the step it belonged to and the
+# command that repeats that step, never silently. Each script names its
+# steps with ombrelo_step.
+OMBRELO_STEP="" OMBRELO_REPEAT=""
+# ombrelo_step TITLE [COMMAND TO REPEAT IT]
+ombrelo_step() {
+  OMBRELO_STEP=$1 OMBRELO_REPEAT=${2:-}
+}
+ombrelo_on_error() {
+  local status=$? command=${BASH_COMMAND%%$'\n'*}
+  # Command substitutions and subshells report through their parent.
+  [ "$BASH_SUBSHELL" -eq 0 ] || return 0
+  trap - ERR
+  echo >&2
+  echo "FAILED (exit $status): ${OMBRELO_STEP:-$(basename "$0")}" >&2
+  echo "  command: $command" >&2
+  [ -z "$OMBRELO_REPEAT" ] || echo "  repeat this step with: $OMBRELO_REPEAT" >&2
+}
+trap ombrelo_on_error ERR
+
 ombrelo_install() {
+  ombrelo_step "installing the build and test tools" "bash -c 'source scripts/lib.sh && ombrelo_install'"
   local need=()
   command -v cmake >/dev/null || need+=(cmake)
   command -v ninja >/dev/null || need+=(ninja-build)
@@ -22,6 +43,7 @@ ombrelo_install() {
 # ombrelo_install_packaging: the tools that build, edit and sign the
 # Windows Installer packages (scripts/package.sh and its tests).
 ombrelo_install_packaging() {
+  ombrelo_step "installing the packaging tools" "bash -c 'source scripts/lib.sh && ombrelo_install_packaging'"
   local need=()
   command -v wixl >/dev/null || need+=(wixl)
   command -v msibuild >/dev/null || need+=(msitools)
@@ -46,22 +68,59 @@ ombrelo_apt_install() {
 # 32-bit emulation switched off (ia32_emulation=off): then only 64-bit
 # Windows programs run.
 ombrelo_runs_32bit() {
-  [ -z "${OMBRELO_FORCE_NO32:-}" ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1
+  /lib/ld-linux.so.2 --version >/dev/null 2>&1
 }
 
-# ombrelo_wine_env: without 32-bit support, Wine is started through its
-# 64-bit loader (the "wine" launcher would pick the 32-bit one and fail).
+# ombrelo_wine_env: decides how every Wine tool is started. With 32-bit
+# support, Debian's launchers as they are. Without it, every tool the
+# scripts and tests use goes through Wine's 64-bit loader: Debian's
+# launchers (wine, and winepath, wineboot, msiexec, regsvr32, regedit, ...
+# through wine-stable) pick the 32-bit loader whenever its file exists,
+# whether or not the kernel can run it. Shims of the same names, first on
+# PATH, start the 64-bit loader instead.
 ombrelo_wine_env() {
   ombrelo_runs_32bit && return 0
-  [ -x /usr/lib/wine/wine64 ] || return 0
-  local shim="$ROOT/build/wine64-only"
+  if [ ! -x /usr/lib/wine/wine64 ]; then
+    echo "This machine runs no 32-bit programs and Wine's 64-bit loader (/usr/lib/wine/wine64) is missing: install wine64 (apt-get install wine64)." >&2
+    return 1
+  fi
+  local shim="$ROOT/build/wine64-only" tool
   mkdir -p "$shim"
-  printf '#!/bin/sh
-exec /usr/lib/wine/wine64 "$@"
-' >"$shim/wine"
-  chmod +x "$shim/wine"
+  for tool in wine wine-stable wine64; do
+    printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$shim/$tool"
+  done
+  for tool in wineboot winepath msiexec regsvr32 reg regedit winecfg; do
+    printf '#!/bin/sh\nexec /usr/lib/wine/wine64 %s.exe "$@"\n' "$tool" >"$shim/$tool"
+  done
+  printf '#!/bin/sh\nexec /usr/lib/wine/wineserver64 -p0 "$@"\n' >"$shim/wineserver"
+  chmod +x "$shim"/*
   export WINELOADER=/usr/lib/wine/wine64
   case ":$PATH:" in *":$shim:"*) ;; *) export PATH="$shim:$PATH" ;; esac
+}
+
+# ombrelo_without_32bit CMD...: runs CMD as on a machine whose kernel runs
+# no 32-bit programs: in a private mount namespace the 32-bit loader
+# (/lib/ld-linux.so.2, the interpreter of every 32-bit Linux program, Wine's
+# 32-bit loader among them) is covered by a file that cannot be executed.
+# Returns 77 when this machine cannot make such a namespace (not root, or
+# no mount namespaces): the caller says so and skips.
+ombrelo_without_32bit() {
+  if ! ombrelo_runs_32bit; then "$@"; return; fi
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo -E"
+  if ! $sudo unshare -m --propagation private true 2>/dev/null; then
+    echo "WARNING: this machine cannot make a private mount namespace (unshare -m): the run without 32-bit support is SKIPPED." >&2
+    return 77
+  fi
+  $sudo unshare -m --propagation private bash -c '
+    blocker=$(mktemp)
+    chmod 0644 "$blocker"
+    mount --bind "$blocker" /lib/ld-linux.so.2 || exit 1
+    rm -f "$blocker"
+    if /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+      echo "the 32-bit loader still runs inside the namespace" >&2; exit 1
+    fi
+    exec "$@"' bash "$@"
 }
 
 # ombrelo_default_archs: the builds whose tests can run here.
@@ -71,18 +130,23 @@ ombrelo_default_archs() {
 
 # ombrelo_build ARCH [TARGET...] (ARCH i686 or x86_64): configures and builds
 # into build/ARCH, everything or only the given targets. The 64-bit build uses
-# the 32-bit stand-in main program, so build i686 first; on a machine that
-# cannot run 32-bit programs it builds its own.
+# the 32-bit stand-in main program (built first when missing); on a machine
+# that cannot run 32-bit programs it builds its own.
 ombrelo_build() {
   local arch=$1
   shift
+  ombrelo_step "building $arch${1:+ ($*)}" "bash -c 'source scripts/lib.sh && ombrelo_build $arch${1:+ $*}'"
   local targets=()
   [ $# -eq 0 ] || targets=(--target "$@")
   local dir="$ROOT/build/$arch"
   local extra=()
   if [ "$arch" = x86_64 ]; then
     local standin32=""
-    ombrelo_runs_32bit && standin32="$ROOT/build/i686/bin/standin/Ombrelo.exe"
+    if ombrelo_runs_32bit; then
+      standin32="$ROOT/build/i686/bin/standin/Ombrelo.exe"
+      [ -f "$standin32" ] || ombrelo_build i686 OmbreloStandin
+      ombrelo_step "building $arch${1:+ ($*)}" "bash -c 'source scripts/lib.sh && ombrelo_build $arch${1:+ $*}'"
+    fi
     extra+=(-DOMBRELO_STANDIN32="$standin32")
   fi
   if [ ! -f "$dir/build.ninja" ]; then
@@ -102,6 +166,7 @@ ombrelo_build() {
 ombrelo_in_display() {
   ombrelo_wine_env
   export WINEPREFIX="${OMBRELO_WINEPREFIX:-$ROOT/build/wineprefix}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  ombrelo_step "running in a virtual display: $*"
   xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     "$0/scripts/make-prefix.sh" || exit 1
     wineserver -p 30 || true

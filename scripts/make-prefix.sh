@@ -9,7 +9,19 @@ mkdir -p "$(dirname "$prefix")"
 exec 9>"$prefix.lock"
 flock 9
 if [ -f "$prefix/.ombrelo-ready-2" ]; then exit 0; fi
-wineboot -i </dev/null >/dev/null 2>&1 || true
+fail() {
+  echo "make-prefix: $1 ($prefix); repeat with: WINEPREFIX=$prefix bash $0" >&2
+  [ -z "${2:-}" ] || echo "$2" | tail -n 20 | sed 's/^/  /' >&2
+  exit 1
+}
+# Without 32-bit support Wine's tools go through its 64-bit loader, also
+# when this script is run alone.
+if ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+  source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+  ombrelo_wine_env
+fi
+out=$(wineboot -i </dev/null 2>&1) || fail "wineboot could not make the Wine prefix" "$out"
+[ -d "$prefix/drive_c/windows/system32" ] || fail "wineboot left no Wine prefix" "$out"
 reg_file=$(mktemp --suffix=.reg)
 cat >"$reg_file" <<'REG'
 REGEDIT4
@@ -29,7 +41,10 @@ REGEDIT4
 [HKEY_CURRENT_USER\Software\Wine\X11 Driver]
 "Managed"="N"
 REG
-wine regedit /S "$(winepath -w "$reg_file" 2>/dev/null)" >/dev/null 2>&1
+reg_win=$(winepath -w "$reg_file" 2>/dev/null) || fail "winepath could not name the settings file"
+out=$(wine regedit /S "$reg_win" 2>&1) || fail "regedit could not write the prefix's settings" "$out"
 rm -f "$reg_file"
+out=$(wine reg query 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog 2>&1) ||
+  fail "the prefix's settings were not written (the crash dialog is still on)" "$out"
 wineserver -w || true
 touch "$prefix/.ombrelo-ready-2"

@@ -131,13 +131,17 @@ ombrelo_install_packaging
 rm -rf "$work"
 mkdir -p "$out" "$work"
 trap 'rm -rf "$work"' EXIT
+ombrelo_step "reading the signing certificate" "bash scripts/package.sh"
 package_signing_setup
 package_build_dlls
+ombrelo_step "staging and signing the DLLs" "bash scripts/package.sh"
 package_stage_files
+ombrelo_step "building the identity package (.msix)" "bash scripts/package.sh"
 package_identity
 for arch in x64 x86; do
   for scope in user machine; do
     msi="$out/OmbreloShell-$version-$arch-$scope.msi"
+    ombrelo_step "building the $arch-$scope package" "bash scripts/package.sh"
     package_msi "$arch" "$scope" "$msi"
     package_fix_tables "$msi"
     sign_file "$msi"

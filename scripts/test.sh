@@ -22,9 +22,20 @@ fi
 # program ended by ctest's time bound prints nothing of its own.
 export OMBRELO_SEED=${OMBRELO_SEED:-$(od -An -N4 -tu4 /dev/urandom | tr -d ' ')}
 echo "robustness tests: seed $OMBRELO_SEED (repeat with OMBRELO_SEED=$OMBRELO_SEED)"
-status=0
+status=0 failed=()
 for arch in $archs; do
   echo "== $arch"
-  ombrelo_in_display ctest --test-dir "$ROOT/build/$arch" --output-on-failure "$@" || status=1
+  ombrelo_in_display ctest --test-dir "$ROOT/build/$arch" --output-on-failure "$@" || { status=1; failed+=("$arch"); }
+done
+# A full run also checks the package tests and the demo with Wine's 32-bit
+# loader out of reach, as on a machine whose kernel runs no 32-bit programs.
+if [ $# -eq 0 ] && [[ " $archs " == *" x86_64 "* ]]; then
+  bash "$ROOT/scripts/check-no32.sh" || { status=1; failed+=("without 32-bit support"); }
+fi
+for what in "${failed[@]}"; do
+  case $what in
+    i686|x86_64) echo "FAILED: the $what tests; repeat them with: OMBRELO_ARCHS=$what bash scripts/test.sh${*:+ $*} (ctest -R NAME for one)" >&2 ;;
+    *) echo "FAILED: the commands $what; repeat with: bash scripts/check-no32.sh" >&2 ;;
+  esac
 done
 exit $status
