@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "common/PathRule.h"
+
 namespace ombrelo {
 
 namespace {
@@ -24,8 +26,11 @@ std::optional<std::string> ExactAnsi(const std::wstring& text) {
   return ansi;
 }
 
-// The short form of an existing path; empty when the system has none.
+// The short form of an existing path; empty when the system has none, and
+// for a path that may not be touched while the menu is built (a network
+// share, a drive that is not ready): the query lists the file's folder.
 std::wstring ShortPathOf(const std::wstring& path) {
+  if (!PathMayBeTouched(path)) return {};
   // Paths of MAX_PATH characters or more need the long-path prefix.
   std::wstring prefix;
   std::wstring query = path;
