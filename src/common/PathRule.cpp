@@ -10,6 +10,9 @@ namespace ombrelo {
 
 namespace {
 
+// The scope of the menu this thread is building, if any.
+thread_local DrivesOfOneMenu* g_menu = nullptr;
+
 bool StartsWith(std::wstring_view text, std::wstring_view prefix) {
   return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
 }
@@ -59,7 +62,7 @@ bool HasMedium(wchar_t letter) {
 }
 
 // Whether paths on the drive may be touched: a local drive that is ready.
-bool DriveMayBeTouched(wchar_t letter) {
+bool AskDrive(wchar_t letter) {
   const wchar_t root[] = {letter, L':', L'\\', L'\0'};
   switch (GetDriveTypeW(root)) {
     case DRIVE_FIXED:
@@ -71,6 +74,14 @@ bool DriveMayBeTouched(wchar_t letter) {
     default:  // DRIVE_REMOTE, DRIVE_NO_ROOT_DIR, DRIVE_UNKNOWN
       return false;
   }
+}
+
+// AskDrive, once per drive for the menu being built.
+bool DriveMayBeTouched(wchar_t letter) {
+  if (!g_menu) return AskDrive(letter);
+  signed char& verdict = g_menu->Verdict((letter | 0x20) - L'a');
+  if (verdict < 0) verdict = AskDrive(letter) ? 1 : 0;
+  return verdict == 1;
 }
 
 }  // namespace
@@ -98,6 +109,13 @@ std::wstring WidePathOf(const std::string& ansi) {
   MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, wide.data(), n);
   return wide;
 }
+
+DrivesOfOneMenu::DrivesOfOneMenu() : outer_(g_menu) {
+  for (signed char& verdict : verdicts_) verdict = -1;
+  g_menu = this;
+}
+
+DrivesOfOneMenu::~DrivesOfOneMenu() { g_menu = outer_; }
 
 NoCriticalErrorBoxes::NoCriticalErrorBoxes() {
   previous_ = GetThreadErrorMode();

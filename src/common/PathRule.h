@@ -28,6 +28,24 @@ namespace ombrelo {
 bool PathMayBeTouched(const wchar_t* path);
 inline bool PathMayBeTouched(const std::wstring& path) { return PathMayBeTouched(path.c_str()); }
 
+// While it lives, PathMayBeTouched on this thread asks each drive only once
+// and keeps its verdict: one per menu being built, whose settings file,
+// programs and preview mostly share a drive. Drive types are asked afresh
+// for the next menu. Scopes may nest; the innermost one keeps the verdicts.
+class DrivesOfOneMenu {
+ public:
+  DrivesOfOneMenu();
+  ~DrivesOfOneMenu();
+  DrivesOfOneMenu(const DrivesOfOneMenu&) = delete;
+  DrivesOfOneMenu& operator=(const DrivesOfOneMenu&) = delete;
+  // The verdict kept for the drive (0 to 25): -1 none yet, 0 no, 1 yes.
+  signed char& Verdict(int drive) { return verdicts_[drive]; }
+
+ private:
+  DrivesOfOneMenu* outer_;
+  signed char verdicts_[26];
+};
+
 // The UTF-16 form of a path held in the ANSI code page, for callers that
 // still hold ANSI paths.
 std::wstring WidePathOf(const std::string& ansi);

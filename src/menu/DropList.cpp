@@ -106,6 +106,7 @@ void TakeWideName(DropList& list, const std::wstring& name) {
 }  // namespace
 
 DropList FileListOf(const std::vector<std::wstring>& paths) {
+  DrivesOfOneMenu drives;  // the short-name query asks whether it may touch each path
   DropList list;
   list.Count = paths.size();
   for (const std::wstring& path : paths) TakeWideName(list, path);
@@ -129,6 +130,7 @@ std::optional<DropList> ReadDropList(HGLOBAL block) {
 
   DropList list;
   if (header.fWide) {
+    DrivesOfOneMenu drives;  // the short-name query asks whether it may touch each path
     list.Count = WalkNames<wchar_t>(locked.bytes(), locked.size(), header.pFiles,
                                     [&](const std::wstring& name) { TakeWideName(list, name); });
   } else {

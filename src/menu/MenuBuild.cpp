@@ -158,6 +158,8 @@ UINT SingleSelectionCount(UINT highestOffset) { return std::max(kSingleSelection
 
 HRESULT TFolContMenu::BuildMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UINT idCmdLast, UINT) {
   const UINT F = idCmdFirst;
+  // The settings file, the programs and the preview ask each drive once.
+  DrivesOfOneMenu drives;
   // A new menu replaces the preview of this object's previous one.
   PreviewBitmap.reset();
   PreviewWidth = 0;

@@ -40,7 +40,8 @@ std::wstring ProgramIconLocation(const std::wstring& program) {
   SHSTOCKICONINFO stock{};
   stock.cbSize = sizeof(stock);
   if (FAILED(SHGetStockIconInfo(SIID_APPLICATION, SHGSI_ICONLOCATION, &stock)) || !stock.szPath[0]) return {};
-  return std::wstring(stock.szPath) + L"," + std::to_wstring(stock.iIcon);
+  const std::string index = std::to_string(stock.iIcon);  // digits and "-": the same in UTF-16
+  return std::wstring(stock.szPath) + L"," + std::wstring(index.begin(), index.end());
 }
 
 }  // namespace ombrelo

@@ -324,6 +324,7 @@ class TExplorerCommand final : public Counted, public IExplorerCommand, public I
     if (!state) return E_POINTER;
     *state = ECS_HIDDEN;
     return Guarded(E_FAIL, [&] {
+      DrivesOfOneMenu drives;
       auto offered = std::make_shared<const OfferedMenu>(OfferedCommands(SelectionOfItems(items)));
       const bool nothing = offered->Items.empty();
       {
