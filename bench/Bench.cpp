@@ -129,6 +129,25 @@ int main(int argc, char** argv) {
     report.AddWarm(c.entries, c.icons, false, ours, &replay, counts, profiled);
   }
 
+  // 2b. Icon items of programs on a share of a server that does not exist:
+  // the path rule gives them their type's icon without asking the network.
+  // Measured right after the same number of local programs, in this run.
+  {
+    std::vector<std::string> onShare;
+    for (int i = 0; i < 5; ++i)
+      onShare.push_back("\\\\ombrelo-no-server\\share\\program" + std::to_string(i) + ".exe");
+    SetIconItems(true);
+    settings.WriteOpenWith(5);
+    for (int i = 0; i < warmup; ++i) RightClick(extension.factory(), selection);
+    const Figure local = Measure(reps, warmup, [&] { RightClick(extension.factory(), selection); });
+    settings.WriteOpenWith(onShare);
+    for (int i = 0; i < warmup; ++i) RightClick(extension.factory(), selection);
+    std::vector<CallCount> counts;
+    const double profiled = Profile(extension, selection, profileCycles, &counts);
+    const Figure share = Measure(reps, warmup, [&] { RightClick(extension.factory(), selection); });
+    report.SetShare(share, local, counts, profiled);
+  }
+
   // 6. The minimal handler's cycle.
   report.SetMinimal(Measure(reps, warmup, [&] { RightClick(minimal.factory(), selection); }));
 

@@ -22,7 +22,8 @@ namespace {
   X(ModifyMenuA, "menu") X(GetMenuItemCount, "menu") X(GetMenuItemID, "menu") X(DestroyMenu, "menu")        \
   X(DragQueryFileA, "selection") X(ReleaseStgMedium, "selection") X(GetTempPathA, "selection")              \
   X(GetKeyState, "selection")                                                                                \
-  X(SHGetFileInfoA, "icons") X(GetIconInfo, "icons") X(DrawIconEx, "icons") X(DestroyIcon, "icons")         \
+  X(SHGetFileInfoA, "icons") X(SHGetFileInfoW, "icons") X(GetIconInfo, "icons") X(DrawIconEx, "icons")       \
+  X(DestroyIcon, "icons")                                                                                    \
   X(CreateICA, "drawing") X(CreateCompatibleDC, "drawing") X(CreateCompatibleBitmap, "drawing")             \
   X(SelectObject, "drawing") X(DeleteObject, "drawing") X(DeleteDC, "drawing") X(GetObjectA, "drawing")     \
   X(GetTextMetricsA, "drawing") X(GetTextExtentPointA, "drawing") X(TextOutA, "drawing")                    \
@@ -30,7 +31,7 @@ namespace {
   X(GetSysColor, "drawing") X(GetSystemMetrics, "drawing") X(GetDC, "drawing") X(ReleaseDC, "drawing")      \
   X(CreateDIBitmap, "drawing")                                                                               \
   X(GetFileAttributesA, "files") X(CreateFileA, "files") X(ReadFile, "files") X(GetFileSizeEx, "files")     \
-  X(CloseHandle, "files")                                                                                    \
+  X(CloseHandle, "files") X(GetFullPathNameW, "files") X(GetDriveTypeW, "files")                            \
   X(CharLowerBuffA, "text") X(OutputDebugStringA, "other") X(MessageBeep, "other")                          \
   X(AcquireSRWLockExclusive, "other") X(ReleaseSRWLockExclusive, "other")
 

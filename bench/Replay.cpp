@@ -10,6 +10,13 @@ namespace {
 const char kProgramKey[] = "Software\\Kestrani\\Ombrelo";
 const char kMainProgramClass[] = "TF_97F624E067B811D292EE000021474C15";
 
+std::wstring Wide(const std::string& text) {
+  std::wstring wide(text.size(), L'\0');
+  const int length = static_cast<int>(text.size());
+  wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, text.data(), length, wide.data(), length)));
+  return wide;
+}
+
 void InsertString(HMENU menu, UINT position, UINT id, const char* text, HMENU submenu = nullptr) {
   MENUITEMINFOA item{};
   item.cbSize = sizeof(item);
@@ -38,8 +45,10 @@ ReplayPlan PlanFrom(const std::vector<CallCount>& counts) {
   plan.menuInserts = CallsOf(counts, "InsertMenuItemA") + CallsOf(counts, "InsertMenuA");
   plan.menuAppends = CallsOf(counts, "AppendMenuA");
   plan.menuModifies = CallsOf(counts, "ModifyMenuA");
-  plan.iconLookups = CallsOf(counts, "SHGetFileInfoA");
+  plan.iconLookups = CallsOf(counts, "SHGetFileInfoA") + CallsOf(counts, "SHGetFileInfoW");
   plan.fileChecks = CallsOf(counts, "GetFileAttributesA");
+  plan.fullPaths = CallsOf(counts, "GetFullPathNameW");
+  plan.driveTypes = CallsOf(counts, "GetDriveTypeW");
   return plan;
 }
 
@@ -78,10 +87,19 @@ void Replay(const ReplayPlan& plan, const ReplayInput& input) {
   for (long i = 0; i < plan.profileStrings; ++i)
     GetPrivateProfileStringA("OpenWith", nullptr, "", names, sizeof(names), input.settingsFile.c_str());
 
+  // Whether the settings file and the programs may be touched: their full
+  // paths and their drives' types.
+  wchar_t full[MAX_PATH * 2] = {};
+  const std::wstring settingsFile = Wide(input.settingsFile);
+  for (long i = 0; i < plan.fullPaths; ++i) GetFullPathNameW(settingsFile.c_str(), MAX_PATH * 2, full, nullptr);
+  for (long i = 0; i < plan.driveTypes; ++i) GetDriveTypeW(L"C:\\");
+
   // The program icons.
-  for (long i = 0; i < plan.iconLookups && !input.programs.empty(); ++i) {
-    SHFILEINFOA info{};
-    if (SHGetFileInfoA(input.programs[i % input.programs.size()].c_str(), 0, &info, sizeof(info),
+  std::vector<std::wstring> programs;
+  for (const std::string& program : input.programs) programs.push_back(Wide(program));
+  for (long i = 0; i < plan.iconLookups && !programs.empty(); ++i) {
+    SHFILEINFOW info{};
+    if (SHGetFileInfoW(programs[i % programs.size()].c_str(), 0, &info, sizeof(info),
                        SHGFI_ICON | SHGFI_SHELLICONSIZE | SHGFI_SMALLICON))
       DestroyIcon(info.hIcon);
   }

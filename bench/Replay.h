@@ -20,6 +20,7 @@ struct ReplayPlan {
   long profileSections = 0, profileStrings = 0;
   long menusCreated = 0, menuInserts = 0, menuAppends = 0, menuModifies = 0;
   long iconLookups = 0, fileChecks = 0;
+  long fullPaths = 0, driveTypes = 0;  // the path rule (common/PathRule.h)
 };
 
 // The calls one cycle of the extension made, from a call profile of it.

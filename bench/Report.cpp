@@ -126,6 +126,12 @@ std::vector<Report::Target> Report::Targets() const {
                      " ms the main program's)" + (mainProgram_ ? "" : " (main program did not start)"),
                  mainProgram_ && ours < 5000});
   }
+  if (share_.median > 0 && shareLocal_.median > 0) {
+    const double ratio = share_.median / shareLocal_.median;
+    snprintf(text, sizeof(text), "%.2fx (%s ms against %s ms)", ratio, Ms(share_.median).c_str(),
+             Ms(shareLocal_.median).c_str());
+    t.push_back({"icon items on a missing server's share within 1.25x local ones", text, ratio <= 1.25});
+  }
   const ColdSteps& bare = coldBare_.ours;
   const ColdSteps& loaded = coldFileManager_.ours;
   if (coldBare_.minimal.cycle.median > 0) {
@@ -172,6 +178,9 @@ void Report::Print(FILE* out) const {
   s += "2 warm right-click of one picture, no main program\n";
   for (const Warm& w : warm_)
     if (!w.preview) s += Row(WarmLabel(w.entries, w.icons, false).c_str(), w.ours);
+  s += " 5 icon items, programs on a share of a server that does not exist, and local ones just before\n";
+  s += Row("5 entries, icon items, on \\\\ombrelo-no-server\\share", share_);
+  s += Row("5 entries, icon items, local programs", shareLocal_);
   s += "3 the same, the stand-in main program answering the preview (64 x 48)\n";
   if (!mainProgram_) s += "  (the stand-in main program did not start: no preview)\n";
   for (const Warm& w : warm_)
@@ -230,6 +239,8 @@ void Report::Print(FILE* out) const {
   for (const Warm& w : warm_)
     if ((w.entries == 5 && !w.icons) || (w.entries == 5 && w.icons && w.preview))
       calls("one right-click (" + WarmLabel(w.entries, w.icons, w.preview) + ")", w.calls, w.profiledMicros);
+  calls("one right-click (5 entries, icon items, programs on a share of a missing server)", shareCalls_,
+        shareProfiledMicros_);
   calls("Initialize with 1,000 files", multiCalls_, multiProfiledMicros_);
 
   s += "targets\n";
@@ -262,6 +273,8 @@ bool Report::WriteJson(const std::string& path) const {
     j << "]}" << (i + 1 < warm_.size() ? "," : "") << "\n";
   }
   j << "  ],\n";
+  j << "  \"share_of_missing_server\": {\"entries\": 5, \"icons\": true, \"time\": " << Json(share_)
+    << ", \"local_time\": " << Json(shareLocal_) << "},\n";
   j << "  \"main_program_running\": " << (mainProgram_ ? "true" : "false") << ",\n";
   j << "  \"draw_preview\": " << Json(draw_) << ",\n";
   j << "  \"preview_requests_alone\": " << Json(previewRequests_) << ",\n";

@@ -22,6 +22,14 @@ class Report {
   }
   void AddWarm(int entries, bool icons, bool preview, const Figure& ours, const Figure* replay,
                const std::vector<CallCount>& calls, double profiledMicros);
+  // Icon items of 5 programs on a share of a server that does not exist,
+  // and of 5 local programs measured just before.
+  void SetShare(const Figure& share, const Figure& local, const std::vector<CallCount>& calls, double profiled) {
+    share_ = share;
+    shareLocal_ = local;
+    shareCalls_ = calls;
+    shareProfiledMicros_ = profiled;
+  }
   void SetMinimal(const Figure& f) { minimal_ = f; }
   void SetMultiSelection(const Figure& f) { multi_ = f; }
   void SetMultiSelectionCalls(const std::vector<CallCount>& calls, double micros) {
@@ -57,7 +65,9 @@ class Report {
   PeInfo size_;
   ColdPair coldBare_, coldFileManager_;
   std::vector<Warm> warm_;
-  Figure minimal_, multi_, draw_, previewRequests_;
+  Figure minimal_, multi_, draw_, previewRequests_, share_, shareLocal_;
+  std::vector<CallCount> shareCalls_;
+  double shareProfiledMicros_ = 0;
   std::vector<CallCount> multiCalls_;
   double multiProfiledMicros_ = 0;
   bool mainProgram_ = false;

@@ -90,10 +90,12 @@ std::vector<std::string> OpenWithPrograms(int count) {
   return result;
 }
 
-void SettingsFile::WriteOpenWith(int count) {
-  const std::vector<std::string> programs = OpenWithPrograms(count);
+void SettingsFile::WriteOpenWith(int count) { WriteOpenWith(OpenWithPrograms(count)); }
+
+void SettingsFile::WriteOpenWith(const std::vector<std::string>& programs) {
+  const size_t count = programs.size();
   std::string text = "[OpenWith]\r\nCount=" + std::to_string(count) + "\r\n";
-  for (int i = 0; i < count; ++i) {
+  for (size_t i = 0; i < count; ++i) {
     const std::string n = std::to_string(i);
     text += "Desc" + n + "=Program " + n + "\r\nCmd" + n + "=" + programs[i] + "\r\nParams" + n +
             "=\"{Dateiname}\" /p\r\n";

@@ -46,6 +46,8 @@ class SettingsFile {
   SettingsFile& operator=(const SettingsFile&) = delete;
   // An "OpenWith" section of count entries whose programs have icons.
   void WriteOpenWith(int count);
+  // An "OpenWith" section with these programs.
+  void WriteOpenWith(const std::vector<std::string>& programs);
   void Write(const std::string& text);
   const std::string& path() const { return path_; }
 

@@ -5,6 +5,7 @@
 #include "bridge/Channel.h"
 #include "bridge/Viewer.h"
 #include "common/Handles.h"
+#include "common/PathRule.h"
 #include "dialogs/UExtMsgBox.h"
 #include "dialogs/UFBrowse.h"
 #include "lang/DMSStrings.h"
@@ -129,13 +130,17 @@ bool IsAutoStartEnabled() {
 }
 
 std::string FindMainProgramExecutable() {
+  // Asked while a menu is built: a candidate on a network share or a drive
+  // that is not ready is taken as it is, without looking for its file (its
+  // icon is then the generic one, ProgramIcon.h).
+  auto found = [](const std::string& path) { return !PathMayBeTouched(WidePathOf(path)) || FileExists(path); };
   RegKey key;
   if (key.Open(HKEY_CURRENT_USER, kProgramKey)) {
     std::optional<std::string> stored = key.ReadString("cmd");
-    if (stored && FileExists(*stored)) return *stored;
+    if (stored && !stored->empty() && found(*stored)) return *stored;
   }
   std::string beside = GetExtensionDirectory() + "Ombrelo.exe";
-  return FileExists(beside) ? beside : std::string();
+  return found(beside) ? beside : std::string();
 }
 
 std::string GetExtensionDirectory() {

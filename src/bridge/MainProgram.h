@@ -20,7 +20,9 @@ INT_PTR EnsureMainProgramRunning();
 bool IsAutoStartEnabled();
 // The main program's executable where it is found without asking: the one
 // stored in "cmd", else Ombrelo.exe beside the extension; empty when neither
-// exists. Stores nothing.
+// exists. A candidate on a path that may not be touched while a menu is
+// built (common/PathRule.h: a network share, a drive that is not ready) is
+// taken without looking for its file. Stores nothing.
 std::string FindMainProgramExecutable();
 // The folder of the extension's own module file, with its trailing backslash.
 std::string GetExtensionDirectory();

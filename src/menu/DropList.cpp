@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "common/PathRule.h"
+
 namespace ombrelo {
 
 namespace {
@@ -24,8 +26,11 @@ std::optional<std::string> ExactAnsi(const std::wstring& text) {
   return ansi;
 }
 
-// The short form of an existing path; empty when the system has none.
+// The short form of an existing path; empty when the system has none, and
+// for a path that may not be touched while the menu is built (a network
+// share, a drive that is not ready): the query lists the file's folder.
 std::wstring ShortPathOf(const std::wstring& path) {
+  if (!PathMayBeTouched(path)) return {};
   // Paths of MAX_PATH characters or more need the long-path prefix.
   std::wstring prefix;
   std::wstring query = path;
@@ -101,6 +106,7 @@ void TakeWideName(DropList& list, const std::wstring& name) {
 }  // namespace
 
 DropList FileListOf(const std::vector<std::wstring>& paths) {
+  DrivesOfOneMenu drives;  // the short-name query asks whether it may touch each path
   DropList list;
   list.Count = paths.size();
   for (const std::wstring& path : paths) TakeWideName(list, path);
@@ -124,6 +130,7 @@ std::optional<DropList> ReadDropList(HGLOBAL block) {
 
   DropList list;
   if (header.fWide) {
+    DrivesOfOneMenu drives;  // the short-name query asks whether it may touch each path
     list.Count = WalkNames<wchar_t>(locked.bytes(), locked.size(), header.pFiles,
                                     [&](const std::wstring& name) { TakeWideName(list, name); });
   } else {

@@ -19,7 +19,9 @@ struct DropList {
 
 // The names of the list in the block. A wide-character name that the ANSI
 // code page cannot represent is replaced by its short (8.3) form when that
-// exists and can be represented, and left out otherwise. A last name without
+// exists and can be represented, and left out otherwise; on a network share
+// or a drive that is not ready the short form is not asked for (the query
+// reads the folder), so such a name is left out there. A last name without
 // its terminating NUL is left out. nullopt when the block holds no readable
 // DROPFILES header.
 std::optional<DropList> ReadDropList(HGLOBAL block);
@@ -28,7 +30,8 @@ std::optional<DropList> ReadDropList(HGLOBAL block);
 // the names of a wide CF_HDROP list are taken.
 DropList FileListOf(const std::vector<std::wstring>& paths);
 
-// The ANSI form of a path, or of its short form; nullopt when neither
+// The ANSI form of a path, or of its short form (not asked for on a path
+// that may not be touched, common/PathRule.h); nullopt when neither
 // represents the path exactly.
 std::optional<std::string> AnsiPathOf(const std::wstring& path);
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "bridge/Channel.h"
+#include "common/PathRule.h"
 #include "lang/DMSStrings.h"
 #include "menu/CommandIds.h"
 #include "menu/FolContMenu.h"
@@ -65,7 +66,10 @@ void AttachPopup(HMENU menu, UINT position, UniqueMenu& submenu, const std::stri
     submenu.release();
 }
 
-bool FileExists(const std::string& path) {
+// The preview bitmap file exists where the menu may read it while it is
+// built (not on a network share or a drive that is not ready).
+bool PreviewFileReady(const std::string& path) {
+  if (!PathMayBeTouched(WidePathOf(path))) return false;
   DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
@@ -154,6 +158,8 @@ UINT SingleSelectionCount(UINT highestOffset) { return std::max(kSingleSelection
 
 HRESULT TFolContMenu::BuildMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UINT idCmdLast, UINT) {
   const UINT F = idCmdFirst;
+  // The settings file, the programs and the preview ask each drive once.
+  DrivesOfOneMenu drives;
   // A new menu replaces the preview of this object's previous one.
   PreviewBitmap.reset();
   PreviewWidth = 0;
@@ -314,7 +320,7 @@ HRESULT TFolContMenu::BuildMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UI
   // how to get a preview.
   if (Globals().IsWindowsNT && FindMainProgramWindow() && !IsPreviewDisabled()) {
     UniqueBitmap bitmap;
-    if (FileExists(state.PreviewBitmapPath)) bitmap = LoadBitmapFile(state.PreviewBitmapPath);
+    if (PreviewFileReady(state.PreviewBitmapPath)) bitmap = LoadBitmapFile(state.PreviewBitmapPath);
     BITMAP size{};
     if (bitmap && GetObjectA(bitmap.get(), sizeof(size), &size)) {
       PreviewWidth = size.bmWidth;

@@ -2,13 +2,13 @@
 // open-with submenu.
 #include "menu/OwnerDraw.h"
 
-#include <shellapi.h>
-
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "common/PathRule.h"
 #include "menu/FolContMenu.h"
+#include "menu/ProgramIcon.h"
 #include "server/ModuleState.h"
 
 namespace ombrelo {
@@ -181,10 +181,7 @@ void DrawPreviewBitmap(HDC dc, int x, int y) {
 bool InsertIconMenuItem(const std::string& programPath, const std::string& caption, UINT commandId, HMENU submenu,
                         IconItemCanvas* canvas) {
   if (IsPlaceholderProgram(programPath)) return false;
-  SHFILEINFOA file{};
-  const DWORD_PTR found = SHGetFileInfoA(programPath.c_str(), 0, &file, sizeof(file),
-                                         SHGFI_ICON | SHGFI_SHELLICONSIZE | SHGFI_SMALLICON);
-  UniqueIcon icon(found ? file.hIcon : nullptr);
+  UniqueIcon icon(LoadProgramIcon(WidePathOf(programPath)));
   HBITMAP bitmap = !icon ? nullptr : canvas ? canvas->Paint(icon.get(), caption) : PaintIconItem(icon.get(), caption);
   if (!bitmap) return AppendMenuA(submenu, MF_STRING, commandId, caption.c_str()) != FALSE;
   return AppendMenuA(submenu, MF_BITMAP, commandId, reinterpret_cast<LPCSTR>(bitmap)) != FALSE;

@@ -47,8 +47,10 @@ HBITMAP PaintIconItem(HICON icon, const std::string& caption);
 inline bool IsPlaceholderProgram(const std::string& programPath) { return programPath == "temp"; }
 
 // Appends one open-with entry to submenu: a bitmap item with the program's
-// small icon and the caption in the menu font, or a plain text item when the
-// program has no icon. A program path of exactly "temp" gets no item (false).
+// small icon (LoadProgramIcon: the icon of its file type for a program on a
+// network share or a drive that is not ready) and the caption in the menu
+// font, or a plain text item when the program has no icon. A program path
+// of exactly "temp" gets no item (false).
 // The item bitmap is kept in MenuBitmaps until the next FreeMenuBitmaps.
 // Entries of one submenu share canvas; without one, the item gets its own.
 bool InsertIconMenuItem(const std::string& programPath, const std::string& caption, UINT commandId, HMENU submenu,

@@ -13,7 +13,9 @@
 #include "bridge/MainProgram.h"
 #include "common/Guarded.h"
 #include "common/Lock.h"
+#include "common/PathRule.h"
 #include "menu/MenuCommands.h"
+#include "menu/ProgramIcon.h"
 #include "modern/ShellItems.h"
 #include "server/ClassFactory.h"
 
@@ -101,12 +103,15 @@ bool NoItems(IShellItemArray* items) {
   return !items || FAILED(items->GetCount(&count)) || count == 0;
 }
 
-// An icon location "path,0" for a program file.
+// The icon location of a program (ProgramIconLocation): "path,0", or the
+// system's generic program icon for a program on a network share or a
+// drive that is not ready, whose file the shell would otherwise read.
 HRESULT IconOf(const std::string& program, LPWSTR* icon) {
   if (!icon) return E_POINTER;
   *icon = nullptr;
-  if (program.empty()) return E_NOTIMPL;
-  return ShellString(program + ",0", icon);
+  const std::wstring location = ProgramIconLocation(WidePathOf(program));
+  if (location.empty()) return E_NOTIMPL;
+  return ShellString(location, icon);
 }
 
 class TExplorerSubCommand final : public Counted, public IExplorerCommand, public IObjectWithSite {
@@ -295,7 +300,8 @@ class TExplorerCommand final : public Counted, public IExplorerCommand, public I
   STDMETHODIMP GetTitle(IShellItemArray*, LPWSTR* name) override {
     return Guarded(E_FAIL, [&] { return ShellString(PlainCaption(kTopLevelCaption), name); });
   }
-  // The main program's icon, where the program is found without asking.
+  // The main program's icon, where the program is found without asking
+  // (a generic program icon for one on a network share).
   STDMETHODIMP GetIcon(IShellItemArray*, LPWSTR* icon) override {
     return Guarded(E_FAIL, [&] { return IconOf(FindMainProgramExecutable(), icon); });
   }
@@ -318,6 +324,7 @@ class TExplorerCommand final : public Counted, public IExplorerCommand, public I
     if (!state) return E_POINTER;
     *state = ECS_HIDDEN;
     return Guarded(E_FAIL, [&] {
+      DrivesOfOneMenu drives;
       auto offered = std::make_shared<const OfferedMenu>(OfferedCommands(SelectionOfItems(items)));
       const bool nothing = offered->Items.empty();
       {

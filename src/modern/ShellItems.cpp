@@ -71,11 +71,12 @@ std::wstring WideText(const std::string& ansi) {
   return wide;
 }
 
-HRESULT ShellString(const std::string& ansi, LPWSTR* out) {
+HRESULT ShellString(const std::string& ansi, LPWSTR* out) { return ShellString(WideText(ansi), out); }
+
+HRESULT ShellString(const std::wstring& wide, LPWSTR* out) {
   if (!out) return E_POINTER;
   *out = nullptr;
   // The shell frees the text with CoTaskMemFree.
-  const std::wstring wide = WideText(ansi);
   const size_t bytes = (wide.size() + 1) * sizeof(wchar_t);
   auto* text = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
   if (!text) return E_OUTOFMEMORY;

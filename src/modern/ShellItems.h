@@ -29,5 +29,6 @@ std::wstring WideText(const std::string& ansi);
 
 // The text in UTF-16 as a string the shell frees (CoTaskMemAlloc).
 HRESULT ShellString(const std::string& ansi, LPWSTR* out);
+HRESULT ShellString(const std::wstring& text, LPWSTR* out);
 
 }  // namespace ombrelo

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <unordered_set>
 
+#include "common/PathRule.h"
 #include "lang/DMSStrings.h"
 #include "server/ModuleState.h"
 #include "settings/SettingsFile.h"
@@ -225,13 +226,17 @@ bool OpenWithListsExist() {
 }
 }  // namespace
 
+OpenWithEntries ReadOpenWithFileForMenu(const std::string& path) {
+  return PathMayBeTouched(WidePathOf(path)) ? ReadOpenWithFile(path) : OpenWithEntries();
+}
+
 OpenWithEntries LoadOpenWithEntries() {
-  return OpenWithListsExist() ? ReadOpenWithFile(GetSettingsFilePath()) : OpenWithEntries();
+  return OpenWithListsExist() ? ReadOpenWithFileForMenu(GetSettingsFilePath()) : OpenWithEntries();
 }
 
 bool ReadOpenWithEntries(std::vector<std::string>& captions) {
   if (!OpenWithListsExist()) return false;
-  OpenWithEntries entries = ReadOpenWithFile(GetSettingsFilePath());
+  OpenWithEntries entries = ReadOpenWithFileForMenu(GetSettingsFilePath());
   captions.insert(captions.end(), entries.Captions.begin(), entries.Captions.end());
   WithState([&](SharedState& s) {
     s.OpenWithCommands.insert(s.OpenWithCommands.end(), entries.Commands.begin(), entries.Commands.end());

@@ -31,14 +31,20 @@ OpenWithEntries ReadOpenWithFile(const std::string& path);
 // The same entries read value by value through the profile API.
 OpenWithEntries ReadOpenWithFileByValue(const std::string& path);
 
-// Appends the entries of the user's settings file to captions and to the
-// module-wide OpenWithCommands and OpenWithParams; true when captions holds
-// at least one entry afterwards. Shows the internal-error box when the
-// module-wide lists do not exist (start-up failed).
+// The entries of the settings file at path as a menu reads them while it is
+// built: none when the file lies where the menu may not touch it
+// (common/PathRule.h: a network share, as a redirected application-data
+// folder is, or a drive that is not ready); the file is then not read.
+OpenWithEntries ReadOpenWithFileForMenu(const std::string& path);
+
+// Appends the entries of the user's settings file (ReadOpenWithFileForMenu)
+// to captions and to the module-wide OpenWithCommands and OpenWithParams;
+// true when captions holds at least one entry afterwards. Shows the
+// internal-error box when the module-wide lists do not exist (start-up failed).
 bool ReadOpenWithEntries(std::vector<std::string>& captions);
 // The same entries for one menu, leaving the module-wide lists alone: the
-// entries of the user's settings file, or none (after the internal-error
-// box) when those lists do not exist.
+// entries of the user's settings file (ReadOpenWithFileForMenu), or none
+// (after the internal-error box) when those lists do not exist.
 OpenWithEntries LoadOpenWithEntries();
 
 // Profile reading rules, shared with other readers of the settings file.
