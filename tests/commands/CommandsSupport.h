@@ -31,10 +31,14 @@ class Recorder {
   std::string Install(const std::string& fileName);
   const std::string& Folder() const { return dir_.path(); }
   std::vector<Record> Records() const;
+  // The same records with the command line and folder in UTF-8, as the
+  // programs received them in UTF-16.
+  std::vector<Record> Utf8Records() const;
   // Waits (bounded) until at least count records are there.
   std::vector<Record> WaitForRecords(size_t count) const;
 
  private:
+  static std::vector<Record> RecordsIn(const std::string& log);
   testsupport::TempDir dir_;
   std::string log_;
 };
