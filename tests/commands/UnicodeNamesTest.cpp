@@ -143,6 +143,20 @@ TEST_F(UnicodeNames, ViewersAndTheWallpaperGetTheFullPath) {
   for (const Record& record : recorder.Utf8Records()) lines += record.commandLine + "\n";
   for (const std::wstring& part : expected) EXPECT_NE(std::string::npos, lines.find(Utf8(part))) << lines;
 
+  // Printing and WordPad, shell calls with the full path.
+  ShellRegistrations shell(recorder.Install("editor.exe"));
+  const MenuSelection textSelection = SelectionOf({text.path});
+  ASSERT_TRUE(textSelection.IsTextFile);
+  EXPECT_EQ(S_OK, RunItemCommand(textSelection, MenuLayout{}, CmdPrintText, nullptr));
+  EXPECT_EQ(S_OK, RunItemCommand(textSelection, MenuLayout{}, CmdWordpadText, nullptr));
+  ASSERT_TRUE(testsupport::WaitUntil([&] { return recorder.Utf8Records().size() >= 5; }, std::chrono::seconds(20)));
+  lines.clear();
+  for (const Record& record : recorder.Utf8Records()) lines += record.commandLine + "\n";
+  EXPECT_NE(std::string::npos, lines.find(Utf8(L"/p \"" + text.path + L"\""))) << lines;
+  size_t quoted = 0;  // the text viewer, printing and WordPad
+  for (size_t at = 0; (at = lines.find(Utf8(L"\"" + text.path + L"\""), at)) != std::string::npos; ++at) ++quoted;
+  EXPECT_EQ(3u, quoted) << lines;
+
   RegKey desktop;
   ASSERT_TRUE(desktop.Create(HKEY_CURRENT_USER, "Control Panel\\Desktop"));
   const std::string original = desktop.ReadString("Wallpaper").value_or("");
