@@ -317,6 +317,20 @@ bool FillBlock(GlobalBlock& block, const Char* chars, size_t count) {
   return true;
 }
 
+// Where the normalised text goes: counted only (no text), or also written
+// into text, cut to capacity characters.
+template <class Char>
+struct TextOut {
+  Char* text = nullptr;
+  uint64_t capacity = 0;
+  uint64_t produced = 0;
+  void operator()(const Char* chars, size_t n) {
+    if (text && produced < capacity)
+      std::memcpy(text + produced, chars, static_cast<size_t>(std::min<uint64_t>(n, capacity - produced)) * sizeof(Char));
+    produced += n;
+  }
+};
+
 // The text of a file in one clipboard block of Char. The file is read twice
 // in pieces, once to learn the text's length and once to write the text
 // straight into the block: a big file costs the clipboard block and no
@@ -324,28 +338,23 @@ bool FillBlock(GlobalBlock& block, const Char* chars, size_t count) {
 template <class Char>
 bool TextBlockOf(HANDLE file, uint64_t limit, TextEncoding encoding, uint64_t markLength,
                  std::optional<GlobalBlock>& block) {
-  uint64_t length = 0;
+  TextOut<Char> count;
   bool endsInBreak = false;
-  auto count = [&length](const Char*, size_t n) { length += n; };
   if (!NormaliseFile<Char>(file, limit, encoding, markLength, count, endsInBreak)) return false;
-  if (endsInBreak) length -= 2;
+  const uint64_t length = count.produced - (endsInBreak ? 2 : 0);
   if (length >= std::numeric_limits<SIZE_T>::max() / sizeof(Char) - 1) return false;
 
   block.emplace(GMEM_MOVEABLE, (static_cast<SIZE_T>(length) + 1) * sizeof(Char));
   if (!block->get()) return false;
-  Char* text = static_cast<Char*>(GlobalLock(block->get()));
-  if (!text) return false;
+  TextOut<Char> store;
+  store.text = static_cast<Char*>(GlobalLock(block->get()));
+  if (!store.text) return false;
+  store.capacity = length;
   // A writer may change the file between the two readings: the text is cut
   // to the block, and a text that came out shorter ends where it ends.
-  uint64_t produced = 0;
-  auto store = [&](const Char* chars, size_t n) {
-    if (produced < length)
-      std::memcpy(text + produced, chars, static_cast<size_t>(std::min<uint64_t>(n, length - produced)) * sizeof(Char));
-    produced += n;
-  };
   bool read = NormaliseFile<Char>(file, limit, encoding, markLength, store, endsInBreak);
-  if (endsInBreak && produced >= 2) produced -= 2;  // the break that ends the text
-  text[std::min(produced, length)] = Char(0);
+  if (endsInBreak && store.produced >= 2) store.produced -= 2;  // the break that ends the text
+  store.text[std::min(store.produced, length)] = Char(0);
   GlobalUnlock(block->get());
   return read;
 }
