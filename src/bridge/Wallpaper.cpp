@@ -68,9 +68,11 @@ bool FindConvertedWallpaper(std::string& path) {
   return true;
 }
 
+bool IsBitmapFile(const SelectedFile& file) { return UpperAscii(AnsiExtensionOf(file.Path)) == ".BMP"; }
+
 void SetWallpaper(const SelectedFile& file, const std::string& verb) {
   const WallpaperStyle* style = FindStyle(verb);
-  if (UpperAscii(AnsiExtensionOf(file.Path)) == ".BMP") {
+  if (IsBitmapFile(file)) {
     if (style) ApplyWallpaper(file.Path, style->style, style->tile);
     return;
   }

@@ -16,6 +16,8 @@ inline constexpr char kWallpaperScaled[] = "vergrößern";
 // A bitmap is set by its full path; the main program's copy is looked for,
 // and any other picture is handed over, by the file's ANSI form.
 void SetWallpaper(const SelectedFile& file, const std::string& verb);
+// A bitmap, which the extension sets as wallpaper itself (by its full path).
+bool IsBitmapFile(const SelectedFile& file);
 // True when the main program's folder holds a bitmap copy of the picture
 // ("BkgImg\<name>.bmp" beside "cmd"); path then names the copy.
 bool FindConvertedWallpaper(std::string& path);

@@ -78,7 +78,7 @@ bool HandsToMainProgram(UINT offset, UINT shift, bool isTextFile, const Selected
   if (offset == shift + CmdCopyImage || offset == shift + CmdOptions) return true;
   const bool wallpaper =
       offset == shift + CmdWallpaperCentered || offset == shift + CmdWallpaperTiled || offset == shift + CmdWallpaperScaled;
-  return wallpaper && pathparts::UpperAscii(AnsiExtensionOf(file.Path)) != ".BMP";
+  return wallpaper && !IsBitmapFile(file);
 }
 
 }  // namespace

@@ -7,8 +7,8 @@
 #include <cstdint>
 
 #include "bridge/Channel.h"
+#include "bridge/Wallpaper.h"
 #include "lang/DMSStrings.h"
-#include "menu/Classify.h"
 #include "menu/CommandIds.h"
 #include "menu/FolContMenu.h"
 #include "menu/MenuCommands.h"
@@ -186,8 +186,7 @@ HRESULT TFolContMenu::BuildMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UI
   const UINT mainProgramState = toMainProgram ? pictureState : MFS_GRAYED;
   const UINT optionsState = toMainProgram ? 0 : MFS_GRAYED;
   // A bitmap is set as wallpaper by the extension itself.
-  const UINT wallpaperState = toMainProgram || UpperAscii(AnsiExtensionOf(file.Path)) == ".BMP" ? pictureState
-                                                                                                 : MFS_GRAYED;
+  const UINT wallpaperState = toMainProgram || IsBitmapFile(file) ? pictureState : MFS_GRAYED;
   // Read once for this menu: the placement of the preview item, of the
   // miscellaneous popup and of the preview request must agree, also when
   // the setting changes while the menu is built.

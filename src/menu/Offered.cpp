@@ -4,7 +4,7 @@
 // help texts come from the same functions the classic menu uses.
 #include <algorithm>
 
-#include "menu/Classify.h"
+#include "bridge/Wallpaper.h"
 #include "menu/CommandIds.h"
 #include "menu/MenuBuild.h"
 #include "menu/MenuCommands.h"
@@ -90,7 +90,7 @@ OfferedMenu OfferedCommands(MenuSelection selection) {
   const SelectedFile file = state.File(0);
   const bool mainGreyed = greyed || !file.HasAnsi();
   const bool optionsGreyed = !file.HasAnsi();
-  const bool wallpaperGreyed = file.HasAnsi() || UpperAscii(AnsiExtensionOf(file.Path)) == ".BMP" ? greyed : true;
+  const bool wallpaperGreyed = file.HasAnsi() || IsBitmapFile(file) ? greyed : true;
 
   const size_t shown = std::min<size_t>(entries.Captions.size(), kMaxOpenWithItems);
   for (size_t i = 0; i < shown; ++i) {
