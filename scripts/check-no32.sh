@@ -34,7 +34,8 @@ if [ "$2" = 1 ]; then
   # The packages were built by the test run (package_build); built here only where missing.
   fixtures=(-FS packages)
   ls "$ROOT"/build/x86_64/package-tests/*/OmbreloShell-*-x64-user.msi >/dev/null 2>&1 || fixtures=()
-  ombrelo_in_display ctest --test-dir "$ROOT/build/x86_64" --output-on-failure \
+  # A prefix of its own: one made without the 32-bit loader runs no 32-bit tests.
+  OMBRELO_WINEPREFIX="$ROOT/build/wineprefix-no32" ombrelo_in_display ctest --test-dir "$ROOT/build/x86_64" --output-on-failure \
     -R '^package_(user|machine)$' "${fixtures[@]}" || status=1
 fi
 

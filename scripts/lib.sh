@@ -167,6 +167,8 @@ ombrelo_in_display() {
   ombrelo_wine_env
   export WINEPREFIX="${OMBRELO_WINEPREFIX:-$ROOT/build/wineprefix}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   ombrelo_step "running in a virtual display: $*"
+  # A UTF-8 locale, so that Wine keeps file names outside the ANSI code page.
+  export LC_ALL=C.UTF-8
   xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     "$0/scripts/make-prefix.sh" || exit 1
     wineserver -p 30 || true

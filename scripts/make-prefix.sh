@@ -8,12 +8,18 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$(dirname "$prefix")"
 exec 9>"$prefix.lock"
 flock 9
-if [ -f "$prefix/.ombrelo-ready-2" ]; then exit 0; fi
 fail() {
   echo "make-prefix: $1 ($prefix); repeat with: WINEPREFIX=$prefix bash $0" >&2
   [ -z "${2:-}" ] || echo "$2" | tail -n 20 | sed 's/^/  /' >&2
   exit 1
 }
+if [ -f "$prefix/.ombrelo-ready-2" ]; then
+  # A prefix made without the 32-bit loader has no 32-bit system folder.
+  if [ ! -d "$prefix/drive_c/windows/syswow64" ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+    fail "this prefix was made without 32-bit support and runs no 32-bit programs: remove it (rm -rf $prefix) and run again"
+  fi
+  exit 0
+fi
 # Without 32-bit support Wine's tools go through its 64-bit loader, also
 # when this script is run alone.
 if ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then

@@ -5,6 +5,7 @@
 #include "bridge/Channel.h"
 #include "bridge/Viewer.h"
 #include "common/Handles.h"
+#include "common/FileNames.h"
 #include "common/PathRule.h"
 #include "dialogs/UExtMsgBox.h"
 #include "dialogs/UFBrowse.h"
@@ -133,7 +134,7 @@ std::string FindMainProgramExecutable() {
   // Asked while a menu is built: a candidate on a network share or a drive
   // that is not ready is taken as it is, without looking for its file (its
   // icon is then the generic one, ProgramIcon.h).
-  auto found = [](const std::string& path) { return !PathMayBeTouched(WidePathOf(path)) || FileExists(path); };
+  auto found = [](const std::string& path) { return !PathMayBeTouched(WideFromAnsi(path)) || FileExists(path); };
   RegKey key;
   if (key.Open(HKEY_CURRENT_USER, kProgramKey)) {
     std::optional<std::string> stored = key.ReadString("cmd");

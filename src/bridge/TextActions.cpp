@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <initializer_list>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "bridge/Channel.h"
@@ -17,8 +19,6 @@
 #include "settings/Registry.h"
 
 namespace ombrelo {
-
-using pathparts::Quoted;
 
 namespace {
 
@@ -33,38 +33,41 @@ bool OpenClipboardBriefly(std::optional<OpenClipboardScope>& clipboard) {
   return false;
 }
 
-// Turns a text file's bytes, piece by piece, into the clipboard text: the
-// text ends at the first NUL byte; CR LF, a lone CR and a lone LF each become
-// CR LF. Whether the output ends in a break is kept, since a break at the end
-// of the text starts no further line and is left out.
+// Turns a text, piece by piece, into the clipboard text: the text ends at
+// the first NUL; CR LF, a lone CR and a lone LF each become CR LF. Whether
+// the output ends in a break is kept, since a break at the end of the text
+// starts no further line and is left out. Char is char for ANSI bytes and
+// wchar_t for decoded text.
+template <class Char>
 class LineBreakNormaliser {
  public:
-  // Hands the output for these bytes to out(bytes, count); false once the text has ended.
+  // Hands the output for these characters to out(chars, count); false once the text has ended.
   template <class Out>
-  bool Feed(const char* bytes, size_t count, Out& out) {
+  bool Feed(const Char* chars, size_t count, Out& out) {
+    static const Char kBreak[2] = {Char('\r'), Char('\n')};
     if (ended_) return false;
     size_t at = 0;
     if (afterCr_ && count > 0) {
       afterCr_ = false;
-      if (bytes[0] == '\n') at = 1;  // the LF of a CR LF split between two pieces
+      if (chars[0] == Char('\n')) at = 1;  // the LF of a CR LF split between two pieces
     }
     while (at < count) {
       size_t run = at;
-      while (run < count && bytes[run] != '\r' && bytes[run] != '\n' && bytes[run] != '\0') ++run;
+      while (run < count && chars[run] != Char('\r') && chars[run] != Char('\n') && chars[run] != Char(0)) ++run;
       if (run > at) {
-        out(bytes + at, run - at);
+        out(chars + at, run - at);
         endsInBreak_ = false;
       }
       if (run == count) break;
-      if (bytes[run] == '\0') {
+      if (chars[run] == Char(0)) {
         ended_ = true;
         return false;
       }
-      out("\r\n", 2);
+      out(kBreak, 2);
       endsInBreak_ = true;
-      if (bytes[run] == '\r') {
+      if (chars[run] == Char('\r')) {
         if (run + 1 == count) afterCr_ = true;
-        else if (bytes[run + 1] == '\n') ++run;
+        else if (chars[run + 1] == Char('\n')) ++run;
       }
       at = run + 1;
     }
@@ -78,86 +81,308 @@ class LineBreakNormaliser {
   bool ended_ = false;
 };
 
-// Reads at most limit bytes of the open file from its start and feeds them
-// through a normaliser. False when it cannot be read; endsInBreak tells
-// whether the output ends in a break.
-template <class Out>
-bool NormaliseFile(HANDLE file, uint64_t limit, Out& out, bool& endsInBreak) {
-  LARGE_INTEGER start{};
-  if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) return false;
-  LineBreakNormaliser normaliser;
-  std::vector<char> chunk(64 * 1024);
-  while (limit > 0) {
-    DWORD got = 0;
-    DWORD wanted = static_cast<DWORD>(std::min<uint64_t>(chunk.size(), limit));
-    if (!ReadFile(file, chunk.data(), wanted, &got, nullptr)) return false;
-    if (got == 0 || !normaliser.Feed(chunk.data(), got, out)) break;
-    limit -= got;
+constexpr wchar_t kReplacement = 0xFFFD;
+constexpr size_t kPieceBytes = 64 * 1024;
+
+void PutCodePoint(std::wstring& out, uint32_t c) {
+  if (c >= 0x10000) {
+    c -= 0x10000;
+    out.push_back(static_cast<wchar_t>(0xD800 + (c >> 10)));
+    out.push_back(static_cast<wchar_t>(0xDC00 + (c & 0x3FF)));
+  } else {
+    out.push_back(static_cast<wchar_t>(c));
   }
-  endsInBreak = normaliser.EndsInBreak();
+}
+
+// UTF-8 bytes, piece by piece, to UTF-16; a sequence that is malformed,
+// overlong, a surrogate or beyond U+10FFFF becomes one U+FFFD.
+class Utf8Decoder {
+ public:
+  void Feed(const unsigned char* bytes, size_t count, std::wstring& out) {
+    for (size_t i = 0; i < count; ++i) {
+      const unsigned char b = bytes[i];
+      if (b >= 0x80) nonAscii_ = true;
+      if (need_ > 0) {
+        if ((b & 0xC0) == 0x80) {
+          code_ = (code_ << 6) | (b & 0x3F);
+          if (--need_ == 0) Complete(out);
+          continue;
+        }
+        Bad(out);  // the sequence broke off; this byte starts afresh
+      }
+      if (b < 0x80) out.push_back(static_cast<wchar_t>(b));
+      else if (b >= 0xC2 && b <= 0xDF) Start(b & 0x1F, 1, 0x80);
+      else if (b >= 0xE0 && b <= 0xEF) Start(b & 0x0F, 2, 0x800);
+      else if (b >= 0xF0 && b <= 0xF4) Start(b & 0x07, 3, 0x10000);
+      else Bad(out);
+    }
+  }
+  void Finish(std::wstring& out) {
+    if (need_ > 0) Bad(out);
+  }
+  bool Malformed() const { return malformed_; }
+  bool NonAscii() const { return nonAscii_; }
+
+ private:
+  void Start(uint32_t bits, int need, uint32_t least) {
+    code_ = bits;
+    need_ = need;
+    least_ = least;
+  }
+  void Complete(std::wstring& out) {
+    if (code_ < least_ || code_ > 0x10FFFF || (code_ >= 0xD800 && code_ <= 0xDFFF)) Bad(out);
+    else PutCodePoint(out, code_);
+  }
+  void Bad(std::wstring& out) {
+    need_ = 0;
+    malformed_ = true;
+    out.push_back(kReplacement);
+  }
+  uint32_t code_ = 0, least_ = 0;
+  int need_ = 0;
+  bool malformed_ = false, nonAscii_ = false;
+};
+
+// UTF-16 bytes of either order to UTF-16; an unpaired surrogate and an odd
+// last byte become U+FFFD.
+class Utf16Decoder {
+ public:
+  explicit Utf16Decoder(bool bigEndian) : bigEndian_(bigEndian) {}
+  void Feed(const unsigned char* bytes, size_t count, std::wstring& out) {
+    for (size_t i = 0; i < count; ++i) {
+      if (!haveByte_) {
+        byte_ = bytes[i];
+        haveByte_ = true;
+        continue;
+      }
+      haveByte_ = false;
+      const wchar_t unit = static_cast<wchar_t>(bigEndian_ ? (byte_ << 8) | bytes[i] : (bytes[i] << 8) | byte_);
+      Unit(unit, out);
+    }
+  }
+  void Finish(std::wstring& out) {
+    if (high_) out.push_back(kReplacement);
+    if (haveByte_) out.push_back(kReplacement);
+    high_ = 0;
+    haveByte_ = false;
+  }
+
+ private:
+  void Unit(wchar_t unit, std::wstring& out) {
+    const bool isHigh = unit >= 0xD800 && unit <= 0xDBFF, isLow = unit >= 0xDC00 && unit <= 0xDFFF;
+    if (high_) {
+      if (isLow) {
+        out.push_back(high_);
+        out.push_back(unit);
+        high_ = 0;
+        return;
+      }
+      out.push_back(kReplacement);
+      high_ = 0;
+    }
+    if (isHigh) high_ = unit;
+    else out.push_back(isLow ? kReplacement : unit);
+  }
+  bool bigEndian_;
+  bool haveByte_ = false;
+  unsigned char byte_ = 0;
+  wchar_t high_ = 0;
+};
+
+// Reads the open file from offset up to limit in pieces; read(bytes, count)
+// returns false to stop. False when the file cannot be read.
+template <class Read>
+bool ReadPieces(HANDLE file, uint64_t offset, uint64_t limit, Read read) {
+  LARGE_INTEGER start{};
+  start.QuadPart = static_cast<LONGLONG>(offset);
+  if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) return false;
+  std::vector<unsigned char> chunk(kPieceBytes);
+  uint64_t left = limit > offset ? limit - offset : 0;
+  while (left > 0) {
+    DWORD got = 0;
+    DWORD wanted = static_cast<DWORD>(std::min<uint64_t>(chunk.size(), left));
+    if (!ReadFile(file, chunk.data(), wanted, &got, nullptr)) return false;
+    if (got == 0 || !read(chunk.data(), static_cast<size_t>(got))) break;
+    left -= got;
+  }
   return true;
 }
 
-// Stores the block as CF_TEXT; the clipboard owns it from then on.
-bool StoreOnClipboard(GlobalBlock& block) {
+// The encoding of the file's text and the length of its byte-order mark.
+bool DetectEncoding(HANDLE file, uint64_t limit, TextEncoding& encoding, uint64_t& markLength) {
+  unsigned char head[3] = {};
+  size_t headLength = 0;
+  if (!ReadPieces(file, 0, std::min<uint64_t>(limit, 3), [&](const unsigned char* bytes, size_t n) {
+        for (size_t i = 0; i < n && headLength < 3; ++i) head[headLength++] = bytes[i];
+        return true;
+      }))
+    return false;
+  markLength = 0;
+  if (headLength >= 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF) {
+    encoding = TextEncoding::Utf8;
+    markLength = 3;
+    return true;
+  }
+  if (headLength >= 2 && (head[0] == 0xFF && head[1] == 0xFE)) {
+    encoding = TextEncoding::Utf16Le;
+    markLength = 2;
+    return true;
+  }
+  if (headLength >= 2 && (head[0] == 0xFE && head[1] == 0xFF)) {
+    encoding = TextEncoding::Utf16Be;
+    markLength = 2;
+    return true;
+  }
+  // Without a mark: UTF-8 when the text (up to its first NUL byte) is valid
+  // UTF-8 that is not plain ASCII.
+  Utf8Decoder check;
+  std::wstring scratch;
+  if (!ReadPieces(file, 0, limit, [&](const unsigned char* bytes, size_t n) {
+        const void* nul = std::memchr(bytes, 0, n);
+        const size_t take = nul ? static_cast<size_t>(static_cast<const unsigned char*>(nul) - bytes) : n;
+        scratch.clear();
+        check.Feed(bytes, take, scratch);
+        return !nul && !check.Malformed();
+      }))
+    return false;
+  scratch.clear();
+  check.Finish(scratch);
+  encoding = !check.Malformed() && check.NonAscii() ? TextEncoding::Utf8 : TextEncoding::Ansi;
+  return true;
+}
+
+// Reads the file's text as the encoding says and feeds it through a
+// normaliser: bytes for ANSI, UTF-16 otherwise. False when it cannot be
+// read; endsInBreak tells whether the output ends in a break.
+template <class Char, class Out>
+bool NormaliseFile(HANDLE file, uint64_t limit, TextEncoding encoding, uint64_t markLength, Out& out,
+                   bool& endsInBreak) {
+  LineBreakNormaliser<Char> normaliser;
+  bool read = false;
+  if constexpr (sizeof(Char) == 1) {
+    read = ReadPieces(file, markLength, limit, [&](const unsigned char* bytes, size_t n) {
+      return normaliser.Feed(reinterpret_cast<const char*>(bytes), n, out);
+    });
+  } else {
+    Utf8Decoder utf8;
+    Utf16Decoder utf16(encoding == TextEncoding::Utf16Be);
+    std::wstring piece;
+    auto decode = [&](const unsigned char* bytes, size_t n) {
+      if (encoding == TextEncoding::Utf8) utf8.Feed(bytes, n, piece);
+      else utf16.Feed(bytes, n, piece);
+    };
+    read = ReadPieces(file, markLength, limit, [&](const unsigned char* bytes, size_t n) {
+      piece.clear();
+      decode(bytes, n);
+      return normaliser.Feed(piece.data(), piece.size(), out);
+    });
+    piece.clear();
+    if (encoding == TextEncoding::Utf8) utf8.Finish(piece);
+    else utf16.Finish(piece);
+    normaliser.Feed(piece.data(), piece.size(), out);
+  }
+  endsInBreak = normaliser.EndsInBreak();
+  return read;
+}
+
+// Stores the blocks on the emptied clipboard in their formats, with the
+// locale whose ANSI code page the system converts them with; the clipboard
+// owns each block it took.
+bool StoreOnClipboard(std::initializer_list<std::pair<UINT, GlobalBlock*>> blocks) {
+  GlobalBlock locale(GMEM_MOVEABLE, sizeof(LCID));
+  if (LCID* id = locale.get() ? static_cast<LCID*>(GlobalLock(locale.get())) : nullptr) {
+    *id = GetSystemDefaultLCID();
+    GlobalUnlock(locale.get());
+  }
   std::optional<OpenClipboardScope> clipboard;
   if (!OpenClipboardBriefly(clipboard)) return false;
   if (!EmptyClipboard()) return false;
-  if (!SetClipboardData(CF_TEXT, block.get())) return false;
-  block.release();
+  for (const auto& [format, block] : blocks) {
+    if (!SetClipboardData(format, block->get())) return false;
+    block->release();
+  }
+  if (locale.get() && SetClipboardData(CF_LOCALE, locale.get())) locale.release();
   return true;
 }
 
-// A text file's text as CF_TEXT. The file is read twice in pieces, once to
-// learn the text's length and once to write the text straight into the
-// clipboard block: a big file costs the clipboard block and no more, which
-// matters in the shell's address space. False (the clipboard untouched) when
-// the file cannot be read or the block cannot be had.
-bool CopyTextFileToClipboard(const std::string& path) {
+// A block holding the characters and a terminating NUL.
+template <class Char>
+bool FillBlock(GlobalBlock& block, const Char* chars, size_t count) {
+  if (!block.get()) return false;
+  auto* memory = static_cast<Char*>(GlobalLock(block.get()));
+  if (!memory) return false;
+  if (count) std::memcpy(memory, chars, count * sizeof(Char));
+  memory[count] = Char(0);
+  GlobalUnlock(block.get());
+  return true;
+}
+
+// Where the normalised text goes: counted only (no text), or also written
+// into text, cut to capacity characters.
+template <class Char>
+struct TextOut {
+  Char* text = nullptr;
+  uint64_t capacity = 0;
+  uint64_t produced = 0;
+  void operator()(const Char* chars, size_t n) {
+    if (text && produced < capacity)
+      std::memcpy(text + produced, chars, static_cast<size_t>(std::min<uint64_t>(n, capacity - produced)) * sizeof(Char));
+    produced += n;
+  }
+};
+
+// The text of a file in one clipboard block of Char. The file is read twice
+// in pieces, once to learn the text's length and once to write the text
+// straight into the block: a big file costs the clipboard block and no
+// more, which matters in the shell's address space.
+template <class Char>
+bool TextBlockOf(HANDLE file, uint64_t limit, TextEncoding encoding, uint64_t markLength,
+                 std::optional<GlobalBlock>& block) {
+  TextOut<Char> count;
+  bool endsInBreak = false;
+  if (!NormaliseFile<Char>(file, limit, encoding, markLength, count, endsInBreak)) return false;
+  const uint64_t length = count.produced - (endsInBreak ? 2 : 0);
+  if (length >= std::numeric_limits<SIZE_T>::max() / sizeof(Char) - 1) return false;
+
+  block.emplace(GMEM_MOVEABLE, (static_cast<SIZE_T>(length) + 1) * sizeof(Char));
+  if (!block->get()) return false;
+  TextOut<Char> store;
+  store.text = static_cast<Char*>(GlobalLock(block->get()));
+  if (!store.text) return false;
+  store.capacity = length;
+  // A writer may change the file between the two readings: the text is cut
+  // to the block, and a text that came out shorter ends where it ends.
+  bool read = NormaliseFile<Char>(file, limit, encoding, markLength, store, endsInBreak);
+  if (endsInBreak && store.produced >= 2) store.produced -= 2;  // the break that ends the text
+  store.text[std::min(store.produced, length)] = Char(0);
+  GlobalUnlock(block->get());
+  return read;
+}
+
+}  // namespace
+
+bool CopyTextFileToClipboard(const std::wstring& path) {
   // Shared with writers too: a file open in an editor can still be copied.
-  UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file) return false;
   // The text is what the file holds now: a file that keeps growing is cut here.
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file.get(), &size)) return false;
   const uint64_t limit = static_cast<uint64_t>(size.QuadPart);
-  uint64_t length = 0;
-  bool endsInBreak = false;
-  auto count = [&length](const char*, size_t n) { length += n; };
-  if (!NormaliseFile(file.get(), limit, count, endsInBreak)) return false;
-  if (endsInBreak) length -= 2;
-  if (length >= std::numeric_limits<SIZE_T>::max()) return false;
-
-  GlobalBlock block(GMEM_MOVEABLE, static_cast<SIZE_T>(length) + 1);
-  if (!block.get()) return false;
-  char* text = static_cast<char*>(GlobalLock(block.get()));
-  if (!text) return false;
-  // A writer may change the file between the two readings: the text is cut
-  // to the block, and a text that came out shorter ends where it ends.
-  uint64_t produced = 0;
-  auto store = [&](const char* bytes, size_t n) {
-    if (produced < length)
-      std::memcpy(text + produced, bytes, static_cast<size_t>(std::min<uint64_t>(n, length - produced)));
-    produced += n;
-  };
-  bool read = NormaliseFile(file.get(), limit, store, endsInBreak);
-  if (endsInBreak) produced -= 2;  // the break that ends the text
-  text[std::min(produced, length)] = '\0';
-  GlobalUnlock(block.get());
-  return read && StoreOnClipboard(block);
+  TextEncoding encoding = TextEncoding::Ansi;
+  uint64_t markLength = 0;
+  if (!DetectEncoding(file.get(), limit, encoding, markLength)) return false;
+  std::optional<GlobalBlock> block;
+  if (encoding == TextEncoding::Ansi)
+    return TextBlockOf<char>(file.get(), limit, encoding, markLength, block) && StoreOnClipboard({{CF_TEXT, &*block}});
+  return TextBlockOf<wchar_t>(file.get(), limit, encoding, markLength, block) &&
+         StoreOnClipboard({{CF_UNICODETEXT, &*block}});
 }
-
-}  // namespace
 
 bool PutTextOnClipboard(const std::string& text) {
   GlobalBlock block(GMEM_MOVEABLE, text.size() + 1);
-  if (!block.get()) return false;
-  void* memory = GlobalLock(block.get());
-  if (!memory) return false;
-  std::memcpy(memory, text.c_str(), text.size() + 1);
-  GlobalUnlock(block.get());
-  return StoreOnClipboard(block);
+  return FillBlock(block, text.c_str(), text.size()) && StoreOnClipboard({{CF_TEXT, &block}});
 }
 
 bool CopyLinesToClipboard(const std::vector<std::string>& lines) {
@@ -169,34 +394,43 @@ bool CopyLinesToClipboard(const std::vector<std::string>& lines) {
   return PutTextOnClipboard(text);
 }
 
-void CopyToClipboard(const std::string& path, bool nameOnly) {
-  CopyToClipboard(path, nameOnly, WithState([](SharedState& s) { return s.IsTextFile; }));
+void CopyToClipboard(const SelectedFile& file, bool nameOnly) {
+  CopyToClipboard(file, nameOnly, WithState([](SharedState& s) { return s.IsTextFile; }));
 }
 
-void CopyToClipboard(const std::string& path, bool nameOnly, bool isTextFile) {
+void CopyToClipboard(const SelectedFile& file, bool nameOnly, bool isTextFile) {
   if (nameOnly) {
-    PutTextOnClipboard(path);
+    // Programs that read only CF_TEXT get the ANSI form, a name that opens;
+    // without one the system gives them the path with replacement characters.
+    GlobalBlock wide(GMEM_MOVEABLE, (file.Path.size() + 1) * sizeof(wchar_t));
+    GlobalBlock ansi(GMEM_MOVEABLE, file.Ansi.size() + 1);
+    if (!FillBlock(wide, file.Path.c_str(), file.Path.size())) return;
+    if (file.HasAnsi() && FillBlock(ansi, file.Ansi.c_str(), file.Ansi.size()))
+      StoreOnClipboard({{CF_UNICODETEXT, &wide}, {CF_TEXT, &ansi}});
+    else
+      StoreOnClipboard({{CF_UNICODETEXT, &wide}});
     return;
   }
   if (!isTextFile) {
-    SendMainProgramCommand(path, "PicClip");
+    if (file.HasAnsi()) SendMainProgramCommand(file.Ansi, "PicClip");
     return;
   }
   // An empty file gives an empty text; a file that cannot be read leaves
   // the clipboard as it was.
-  CopyTextFileToClipboard(path);
+  CopyTextFileToClipboard(file.Path);
 }
 
-void OpenInTextViewer(const std::string& path) {
+void OpenInTextViewer(const SelectedFile& file) {
   std::string viewer;
   {
     RegKey key;
     if (key.Create(HKEY_CURRENT_USER, kTxtKey)) viewer = key.ReadString("ViewerCmd").value_or("");
   }
   if (viewer.empty()) viewer = "notepad.exe";
+  const std::wstring quoted = QuotedWide(file.Path);
   auto started = reinterpret_cast<INT_PTR>(
-      ShellExecuteA(nullptr, "open", viewer.c_str(), Quoted(path).c_str(), "", SW_SHOWNORMAL));
-  if (started <= 32) ShellExecuteA(nullptr, "open", Quoted(path).c_str(), "", "", SW_SHOWNORMAL);
+      ShellExecuteW(nullptr, L"open", WideFromAnsi(viewer).c_str(), quoted.c_str(), L"", SW_SHOWNORMAL));
+  if (started <= 32) ShellExecuteW(nullptr, L"open", quoted.c_str(), L"", L"", SW_SHOWNORMAL);
 }
 
 }  // namespace ombrelo

@@ -4,26 +4,42 @@
 #include <string>
 #include <vector>
 
+#include "common/FileNames.h"
+
 namespace ombrelo {
 
-// nameOnly: puts the path itself on the clipboard. Otherwise a text file's
-// text goes to the clipboard, bytes as they are: the text ends at the first
-// NUL byte, every line break (CR LF, a lone CR, a lone LF) becomes CR LF and
-// a break at the very end is left out; a file that cannot be read leaves the
+// nameOnly: puts the path on the clipboard, the full path as CF_UNICODETEXT
+// and its ANSI form as CF_TEXT. Otherwise a text file's text goes to the
+// clipboard (CopyTextFileToClipboard); a file that cannot be read leaves the
 // clipboard as it was. For a picture the main program is asked to copy it
 // ("PicClip"), since only it reads every picture format. isTextFile tells
 // which of the two the path is.
-void CopyToClipboard(const std::string& path, bool nameOnly, bool isTextFile);
+void CopyToClipboard(const SelectedFile& file, bool nameOnly, bool isTextFile);
 // The same, with isTextFile taken from the module-wide IsTextFile.
-void CopyToClipboard(const std::string& path, bool nameOnly);
+void CopyToClipboard(const SelectedFile& file, bool nameOnly);
 // Joins the lines with CR LF (none after the last) and stores the text as
 // CF_TEXT. False when the clipboard could not be written.
 bool CopyLinesToClipboard(const std::vector<std::string>& lines);
 // Empties the clipboard and stores text as CF_TEXT; the clipboard is closed
 // again on every path. False when it could not be written.
 bool PutTextOnClipboard(const std::string& text);
+
+// How the bytes of a text file are read: a UTF-8 or UTF-16 byte-order mark
+// says so; bytes that are valid UTF-8 and not plain ASCII are UTF-8;
+// anything else is the ANSI code page.
+enum class TextEncoding { Ansi, Utf8, Utf16Le, Utf16Be };
+
+// A text file's text on the clipboard: the text ends at the first NUL
+// character, every line break (CR LF, a lone CR, a lone LF) becomes CR LF
+// and a break at the very end is left out; what does not decode becomes
+// U+FFFD. An ANSI file's bytes go to CF_TEXT as they are, a decoded file's
+// text to CF_UNICODETEXT; the system gives the other form on request, in the
+// ANSI code page (CF_LOCALE). False (the clipboard untouched) when the file
+// cannot be read.
+bool CopyTextFileToClipboard(const std::wstring& path);
+
 // Opens the file in the program of "ViewerCmd" (by default Notepad), or in
 // the program associated with its type when that cannot be started.
-void OpenInTextViewer(const std::string& path);
+void OpenInTextViewer(const SelectedFile& file);
 
 }  // namespace ombrelo

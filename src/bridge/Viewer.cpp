@@ -44,16 +44,21 @@ bool TakePendingOrder() {
 
 }  // namespace
 
-bool StartProcess(const std::string& commandLine, const std::string& folder, DWORD waitMs) {
-  std::vector<char> line(commandLine.begin(), commandLine.end());
-  line.push_back('\0');
-  STARTUPINFOA startup{};
+namespace {
+
+// CreateProcessA or CreateProcessW, by the character type of the texts.
+template <class Char, class Startup, class Create>
+bool StartProcessWith(const std::basic_string<Char>& commandLine, const std::basic_string<Char>& folder,
+                      DWORD waitMs, Create create) {
+  std::vector<Char> line(commandLine.begin(), commandLine.end());
+  line.push_back(Char(0));
+  Startup startup{};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_SHOWNORMAL;
   PROCESS_INFORMATION process{};
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS,
-                      nullptr, folder.empty() ? nullptr : folder.c_str(), &startup, &process))
+  if (!create(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, nullptr,
+              folder.empty() ? nullptr : folder.c_str(), &startup, &process))
     return false;
   UniqueKernelHandle processHandle(process.hProcess);
   UniqueKernelHandle threadHandle(process.hThread);
@@ -61,41 +66,56 @@ bool StartProcess(const std::string& commandLine, const std::string& folder, DWO
   return true;
 }
 
-std::string GetShortFileName(const std::string& path) {
-  char buffer[256] = {};
-  DWORD length = GetShortPathNameA(path.c_str(), buffer, sizeof(buffer));
-  if (length == 0 || length >= sizeof(buffer)) return {};
-  return std::string(buffer, length);
+// The folder of a path, up to and including the last "\" or ":".
+std::wstring FolderWide(const std::wstring& path) {
+  size_t sep = path.find_last_of(L"\\:");
+  return sep == std::wstring::npos ? std::wstring() : path.substr(0, sep + 1);
 }
 
-std::string ExpandFileNamePlaceholders(const std::string& path, const std::string& argTemplate) {
+}  // namespace
+
+bool StartProcess(const std::string& commandLine, const std::string& folder, DWORD waitMs) {
+  return StartProcessWith<char, STARTUPINFOA>(commandLine, folder, waitMs, CreateProcessA);
+}
+
+bool StartProcess(const std::wstring& commandLine, const std::wstring& folder, DWORD waitMs) {
+  return StartProcessWith<wchar_t, STARTUPINFOW>(commandLine, folder, waitMs, CreateProcessW);
+}
+
+std::wstring ShortOrFullPath(const std::wstring& path) {
+  std::wstring shortPath = ShortPathOf(path);
+  return shortPath.empty() ? path : shortPath;
+}
+
+std::wstring ExpandFileNamePlaceholders(const SelectedFile& file, const std::string& argTemplate) {
   // Both placeholders are looked for in the template itself, so a path that
   // happens to contain placeholder text is never rewritten.
-  size_t longAt = argTemplate.find(kFileNamePlaceholder);
-  size_t shortAt = argTemplate.find(kShortNamePlaceholder);
-  if (longAt == std::string::npos && shortAt == std::string::npos) return path;
+  const std::wstring wideTemplate = WideFromAnsi(argTemplate);
+  const std::wstring longName = WideFromAnsi(kFileNamePlaceholder), shortName = WideFromAnsi(kShortNamePlaceholder);
+  size_t longAt = wideTemplate.find(longName);
+  size_t shortAt = wideTemplate.find(shortName);
+  if (longAt == std::wstring::npos && shortAt == std::wstring::npos) return file.Path;
 
   struct Replacement {
     size_t at;
     size_t length;
-    std::string text;
+    std::wstring text;
   };
   std::vector<Replacement> replacements;
-  if (longAt != std::string::npos) replacements.push_back({longAt, std::strlen(kFileNamePlaceholder), path});
-  if (shortAt != std::string::npos)
-    replacements.push_back({shortAt, std::strlen(kShortNamePlaceholder), GetShortFileName(path)});
+  if (longAt != std::wstring::npos) replacements.push_back({longAt, longName.size(), file.Path});
+  if (shortAt != std::wstring::npos) replacements.push_back({shortAt, shortName.size(), ShortOrFullPath(file.Path)});
   // From the back, so earlier positions stay valid.
   if (replacements.size() == 2 && replacements[0].at < replacements[1].at) std::swap(replacements[0], replacements[1]);
-  std::string result = argTemplate;
+  std::wstring result = wideTemplate;
   for (const Replacement& r : replacements) result.replace(r.at, r.length, r.text);
   return result;
 }
 
-int RunOpenWithProgram(const std::string& program, const std::string& path, const std::string& argTemplate,
+int RunOpenWithProgram(const std::string& program, const SelectedFile& file, const std::string& argTemplate,
                        HWND owner) {
   if (FileExists(program)) {
-    std::string line = Quoted(program) + " " + ExpandFileNamePlaceholders(path, argTemplate);
-    StartProcess(line, Folder(program), kViewerWaitMs);
+    std::wstring line = QuotedWide(WideFromAnsi(program)) + L" " + ExpandFileNamePlaceholders(file, argTemplate);
+    StartProcess(line, WideFromAnsi(Folder(program)), kViewerWaitMs);
     return 1;
   }
   std::string text = ActiveLanguageIndex() == 0 ? "Die Datei \"" + program + "\" wurde nicht gefunden."
@@ -125,7 +145,7 @@ std::string BrowseForViewer(const std::string& oldPath) {
   return chosen;
 }
 
-bool RunExternalViewer(const std::string& viewer, const std::string& path) {
+bool RunExternalViewer(const std::string& viewer, const SelectedFile& file) {
   std::string program = viewer;
   if (!FileExists(program)) {
     std::string text = LookupText("@idNoExViewer1") + program + LookupText("@idNoExViewer2");
@@ -140,19 +160,21 @@ bool RunExternalViewer(const std::string& viewer, const std::string& path) {
         return false;
     }
   }
-  std::string line = Quoted(program) + " " + Quoted(GetShortFileName(path));
-  StartProcess(line, Folder(path), kViewerWaitMs);
+  std::wstring line = QuotedWide(WideFromAnsi(program)) + L" " + QuotedWide(ShortOrFullPath(file.Path));
+  StartProcess(line, FolderWide(file.Path), kViewerWaitMs);
   return false;
 }
 
-void DisplayPicture(HWND window, const std::string& path) {
-  DisplayPicture(window, path, WithState([](SharedState& s) { return s.IsTextFile; }));
+void DisplayPicture(HWND window, const SelectedFile& file) {
+  DisplayPicture(window, file, WithState([](SharedState& s) { return s.IsTextFile; }));
 }
 
-void DisplayPicture(HWND window, const std::string& path, bool isTextFile) {
+void DisplayPicture(HWND window, const SelectedFile& file, bool isTextFile) {
   INT_PTR windowNumber = reinterpret_cast<INT_PTR>(window);
+  const std::string& path = file.Ansi;
   if (!FindMainProgramWindow()) {
-    StartMainProgram(path, windowNumber, "", false);
+    // The request only asks for the window number on the command line.
+    StartMainProgram(file.ShownAnsi(), windowNumber, "", false);
     return;
   }
   if (IsPreviewDisabled()) {
@@ -161,7 +183,7 @@ void DisplayPicture(HWND window, const std::string& path, bool isTextFile) {
   }
   if (!FindMainProgramWindow()) return;
   if (isTextFile) {
-    OpenInTextViewer(path);
+    OpenInTextViewer(file);
     return;
   }
   if (TakePendingOrder()) {
@@ -169,7 +191,8 @@ void DisplayPicture(HWND window, const std::string& path, bool isTextFile) {
     return;
   }
   std::string viewer = ReadExternalViewer();
-  if (viewer.empty() || RunExternalViewer(viewer, path)) StartMainProgram(path, windowNumber, path, false);
+  if ((viewer.empty() || RunExternalViewer(viewer, file)) && file.HasAnsi())
+    StartMainProgram(path, windowNumber, path, false);
 }
 
 }  // namespace ombrelo

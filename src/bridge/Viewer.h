@@ -6,34 +6,41 @@
 
 #include <string>
 
+#include "common/FileNames.h"
+
 namespace ombrelo {
 
 // The action of the preview item; window is the window that invoked it.
 // isTextFile: the path is a text file, shown in the text viewer.
-void DisplayPicture(HWND window, const std::string& path, bool isTextFile);
+// The main program is given the file's ANSI form, the viewers its full path.
+void DisplayPicture(HWND window, const SelectedFile& file, bool isTextFile);
 // The same, with isTextFile taken from the module-wide IsTextFile.
-void DisplayPicture(HWND window, const std::string& path);
-// Starts the external viewer with the picture. True only when the user asked
-// for the main program's own viewer instead (the viewer was missing).
-bool RunExternalViewer(const std::string& viewer, const std::string& path);
+void DisplayPicture(HWND window, const SelectedFile& file);
+// Starts the external viewer with the picture's short form (its full path
+// where it has none). True only when the user asked for the main program's
+// own viewer instead (the viewer was missing).
+bool RunExternalViewer(const std::string& viewer, const SelectedFile& file);
 // Lets the user pick the viewer's executable; stores it as "ExtViewCmd".
 // Empty when cancelled.
 std::string BrowseForViewer(const std::string& oldPath);
 // Starts an open-with program with the arguments of its template, or tells
 // the user (owned by owner) that the program is missing. Returns 1.
-int RunOpenWithProgram(const std::string& program, const std::string& path, const std::string& argTemplate,
+// The command line is built in UTF-16.
+int RunOpenWithProgram(const std::string& program, const SelectedFile& file, const std::string& argTemplate,
                        HWND owner);
-// The template with its first "{Dateiname}" replaced by the path and its
-// first "{Dateiname im 8.3 Format}" by the short path; the bare path when
+// The template (ANSI, from the settings file) with its first "{Dateiname}"
+// replaced by the full path and its first "{Dateiname im 8.3 Format}" by the
+// short path (the full path where the file has none); the bare path when
 // the template holds neither.
-std::string ExpandFileNamePlaceholders(const std::string& path, const std::string& argTemplate);
-// The short (8.3) form of an existing path; empty when it cannot be had.
-std::string GetShortFileName(const std::string& path);
+std::wstring ExpandFileNamePlaceholders(const SelectedFile& file, const std::string& argTemplate);
+// The short (8.3) form of an existing path, else the path itself.
+std::wstring ShortOrFullPath(const std::wstring& path);
 
-// Starts a program with CreateProcessA as the main program is started (new
-// console, normal priority, shown normally), in the given folder (empty: the
-// caller's), waits for it at most waitMs and lets go of its handles.
-// False when it could not be started.
+// Starts a program as the main program is started (new console, normal
+// priority, shown normally), in the given folder (empty: the caller's),
+// waits for it at most waitMs and lets go of its handles. False when it
+// could not be started.
 bool StartProcess(const std::string& commandLine, const std::string& folder, DWORD waitMs);
+bool StartProcess(const std::wstring& commandLine, const std::wstring& folder, DWORD waitMs);
 
 }  // namespace ombrelo

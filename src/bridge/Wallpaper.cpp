@@ -41,13 +41,13 @@ void WriteWallpaperStyle(const char* style, const char* tile) {
   key.WriteString("WallpaperStyle", style);
 }
 
-void ApplyWallpaper(const std::string& bitmapPath, const char* style, const char* tile) {
+void ApplyWallpaper(const std::wstring& bitmapPath, const char* style, const char* tile) {
   {
     RegKey key;
-    if (key.Create(HKEY_CURRENT_USER, kDesktopKey)) key.WriteString("Wallpaper", bitmapPath);
+    if (key.Create(HKEY_CURRENT_USER, kDesktopKey)) key.WriteWideString(L"Wallpaper", bitmapPath);
   }
   WriteWallpaperStyle(style, tile);
-  SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, const_cast<char*>(bitmapPath.c_str()),
+  SystemParametersInfoW(SPI_SETDESKWALLPAPER, 0, const_cast<wchar_t*>(bitmapPath.c_str()),
                         SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE);
 }
 
@@ -68,15 +68,23 @@ bool FindConvertedWallpaper(std::string& path) {
   return true;
 }
 
-void SetWallpaper(const std::string& path, const std::string& verb) {
+bool IsBitmapFile(const SelectedFile& file) { return UpperAscii(AnsiExtensionOf(file.Path)) == ".BMP"; }
+
+void SetWallpaper(const SelectedFile& file, const std::string& verb) {
   const WallpaperStyle* style = FindStyle(verb);
-  std::string bitmap = path;
-  if (UpperAscii(Extension(path)) == ".BMP" || FindConvertedWallpaper(bitmap)) {
-    if (style) ApplyWallpaper(bitmap, style->style, style->tile);
+  if (IsBitmapFile(file)) {
+    if (style) ApplyWallpaper(file.Path, style->style, style->tile);
+    return;
+  }
+  // The main program made its copy, and takes the picture, by the ANSI name.
+  if (!file.HasAnsi()) return;
+  std::string bitmap = file.Ansi;
+  if (FindConvertedWallpaper(bitmap)) {
+    if (style) ApplyWallpaper(WideFromAnsi(bitmap), style->style, style->tile);
     return;
   }
   if (style) WriteWallpaperStyle(style->style, style->tile);
-  SendMainProgramCommand(path, "wallpaper");
+  SendMainProgramCommand(file.Ansi, "wallpaper");
 }
 
 }  // namespace ombrelo

@@ -4,6 +4,8 @@
 // other picture gets its style recorded and goes to the main program.
 #include <string>
 
+#include "common/FileNames.h"
+
 namespace ombrelo {
 
 // The style verbs of the three wallpaper commands, compared exactly.
@@ -11,12 +13,16 @@ inline constexpr char kWallpaperCentered[] = "center";
 inline constexpr char kWallpaperTiled[] = "kackeln";
 inline constexpr char kWallpaperScaled[] = "vergrößern";
 
-void SetWallpaper(const std::string& path, const std::string& verb);
+// A bitmap is set by its full path; the main program's copy is looked for,
+// and any other picture is handed over, by the file's ANSI form.
+void SetWallpaper(const SelectedFile& file, const std::string& verb);
+// A bitmap, which the extension sets as wallpaper itself (by its full path).
+bool IsBitmapFile(const SelectedFile& file);
 // True when the main program's folder holds a bitmap copy of the picture
 // ("BkgImg\<name>.bmp" beside "cmd"); path then names the copy.
 bool FindConvertedWallpaper(std::string& path);
 // Writes "Wallpaper" and the style values and tells the system.
-void ApplyWallpaper(const std::string& bitmapPath, const char* style, const char* tile);
+void ApplyWallpaper(const std::wstring& bitmapPath, const char* style, const char* tile);
 // Writes "TileWallpaper" = tile, then "WallpaperStyle" = style.
 void WriteWallpaperStyle(const char* style, const char* tile);
 

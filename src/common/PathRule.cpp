@@ -100,16 +100,6 @@ bool PathMayBeTouched(const wchar_t* path) {
   return IsDrivePath(rest) && DriveMayBeTouched(rest[0]);
 }
 
-std::wstring WidePathOf(const std::string& ansi) {
-  if (ansi.empty()) return {};
-  const int length = static_cast<int>(ansi.size());
-  const int n = MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, nullptr, 0);
-  if (n <= 0) return {};
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, wide.data(), n);
-  return wide;
-}
-
 DrivesOfOneMenu::DrivesOfOneMenu() : outer_(g_menu) {
   for (signed char& verdict : verdicts_) verdict = -1;
   g_menu = this;

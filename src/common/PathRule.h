@@ -46,10 +46,6 @@ class DrivesOfOneMenu {
   signed char verdicts_[26];
 };
 
-// The UTF-16 form of a path held in the ANSI code page, for callers that
-// still hold ANSI paths.
-std::wstring WidePathOf(const std::string& ansi);
-
 // While it lives, the calling thread shows no critical-error box (such as
 // "There is no disk in the drive"): the failing call returns an error
 // instead. The thread's previous error mode comes back at destruction.

@@ -11,28 +11,23 @@
 namespace ombrelo {
 
 struct DropList {
-  // The names the extension can act on, as ANSI paths in list order.
+  // The ANSI forms of the names in list order (SelectedFile::Ansi: empty for
+  // a name that has none).
   std::vector<std::string> Files;
+  // The full UTF-16 paths, in the same order.
+  std::vector<std::wstring> Paths;
   // Number of names in the list, those left out included.
   size_t Count = 0;
 };
 
-// The names of the list in the block. A wide-character name that the ANSI
-// code page cannot represent is replaced by its short (8.3) form when that
-// exists and can be represented, and left out otherwise; on a network share
-// or a drive that is not ready the short form is not asked for (the query
-// reads the folder), so such a name is left out there. A last name without
-// its terminating NUL is left out. nullopt when the block holds no readable
-// DROPFILES header.
+// The names of the list in the block, each with its UTF-16 path and its ANSI
+// form (SelectedFileOf decides it for a wide-character name; an ANSI name is
+// its own). A last name without its terminating NUL is left out. nullopt
+// when the block holds no readable DROPFILES header.
 std::optional<DropList> ReadDropList(HGLOBAL block);
 
 // A list of wide-character paths (such as the shell's items give) taken as
 // the names of a wide CF_HDROP list are taken.
 DropList FileListOf(const std::vector<std::wstring>& paths);
-
-// The ANSI form of a path, or of its short form (not asked for on a path
-// that may not be touched, common/PathRule.h); nullopt when neither
-// represents the path exactly.
-std::optional<std::string> AnsiPathOf(const std::wstring& path);
 
 }  // namespace ombrelo

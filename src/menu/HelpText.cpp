@@ -23,7 +23,7 @@ std::string GetPreviewHelpText(bool isTextFile) {
   return LookupText("@id_status_displayImage");
 }
 
-// "Copies "<path>" to the clipboard."
+// "Copies "<path>" to the clipboard.", with the ANSI form of the path (help texts are ANSI).
 std::string NameText(const std::string& path) {
   return LookupText("@id_status_copy1") + path + LookupText("@id_status_copy2");
 }
@@ -48,7 +48,7 @@ std::optional<std::string> TextItemText(UINT_PTR offset, const MenuSelection& st
     case CmdPrintText: return LookupText("@id_status_print_Text");
     case CmdWordpadText: return LookupText("@id_status_wordpad_Text");
     case CmdCopyText: return LookupText("@id_status_copyText");
-    case CmdCopyTextName: return NameText(state.SelectedFiles.front());
+    case CmdCopyTextName: return NameText(state.File(0).ShownAnsi());
     case CmdTextOptions: return LookupText("@id_status_options");
     default: return std::nullopt;
   }
@@ -81,7 +81,7 @@ HRESULT ItemHelpText(const MenuSelection& state, const MenuLayout& layout, UINT_
   if (!text && !state.IsTextFile) {
     const UINT_PTR shift = static_cast<UINT_PTR>(layout.LastOpenWithId) - layout.FirstOpenWithId + 8;
     if (offset == shift + CmdCopyImage) text = LookupText("@id_status_bmpclip");
-    else if (offset == shift + CmdCopyImageName) text = NameText(state.SelectedFiles.front());
+    else if (offset == shift + CmdCopyImageName) text = NameText(state.File(0).ShownAnsi());
     else if (offset == shift + CmdOptions) text = LookupText("@id_status_options");
     else if (offset == shift + CmdWallpaperCentered) text = LookupText("@id_status_wallpaper_centered");
     else if (offset == shift + CmdWallpaperTiled) text = LookupText("@id_status_wallpaper_tiled");

@@ -68,6 +68,19 @@ const char* FixedItemVerb(UINT offset) {
   }
 }
 
+// Whether the command at offset hands the file to the main program: the
+// conversions, convert, print preview, copy image, the options, a picture's
+// preview item and the wallpaper styles of a picture that is no bitmap.
+bool HandsToMainProgram(UINT offset, UINT shift, bool isTextFile, const SelectedFile& file) {
+  if (offset == CmdConvert || FixedItemVerb(offset)) return true;
+  if (isTextFile) return offset == CmdTextOptions;
+  if (offset == CmdPreview || offset == CmdPrintPreview) return true;
+  if (offset == shift + CmdCopyImage || offset == shift + CmdOptions) return true;
+  const bool wallpaper =
+      offset == shift + CmdWallpaperCentered || offset == shift + CmdWallpaperTiled || offset == shift + CmdWallpaperScaled;
+  return wallpaper && !IsBitmapFile(file);
+}
+
 }  // namespace
 
 HRESULT TFolContMenu::RunCommand(const CMINVOKECOMMANDINFO* lpici) {
@@ -84,7 +97,10 @@ HRESULT TFolContMenu::RunCommand(const CMINVOKECOMMANDINFO* lpici) {
 
 HRESULT RunItemCommand(const MenuSelection state, const MenuLayout& layout, UINT offset, HWND owner) {
   if (!state.Accepted || state.SelectedFiles.empty()) return E_FAIL;  // nothing was selected
-  const std::string& path = state.SelectedFiles.front();
+  // The main program is given the ANSI form; everything the extension does
+  // itself takes the full path.
+  const SelectedFile file = state.File(0);
+  const std::string& path = file.Ansi;
 
   if (state.IsMultiSelection) {
     if (offset != CmdConvertSelection) return E_FAIL;
@@ -100,7 +116,12 @@ HRESULT RunItemCommand(const MenuSelection state, const MenuLayout& layout, UINT
     return S_OK;
   };
 
-  if (offset == CmdPreview) return run([&] { DisplayPicture(owner, path, state.IsTextFile); });
+  // A file without an ANSI form cannot be handed to the main program: its
+  // commands are greyed, and refused when called all the same.
+  const UINT shift = layout.LastOpenWithId - layout.FirstOpenWithId + 8;
+  if (!file.HasAnsi() && HandsToMainProgram(offset, shift, state.IsTextFile, file)) return E_FAIL;
+
+  if (offset == CmdPreview) return run([&] { DisplayPicture(owner, file, state.IsTextFile); });
   // One picture converted like a multiple selection: "MultiConv " and a list file.
   if (offset == CmdConvert) return run([&] { ConvertWithListFile(state.SelectedFiles); });
   if (const char* verbText = FixedItemVerb(offset))
@@ -109,26 +130,25 @@ HRESULT RunItemCommand(const MenuSelection state, const MenuLayout& layout, UINT
   if (state.IsTextFile) {
     switch (offset) {
       case CmdPrintText:
-        return run([&] { ShellExecuteA(nullptr, "print", path.c_str(), "", "", SW_SHOWNORMAL); });
+        return run([&] { ShellExecuteW(nullptr, L"print", file.Path.c_str(), L"", L"", SW_SHOWNORMAL); });
       case CmdWordpadText:
         return run([&] {
-          ShellExecuteA(nullptr, "open", "wordpad", pathparts::Quoted(path).c_str(), "", SW_SHOWNORMAL);
+          ShellExecuteW(nullptr, L"open", L"wordpad", QuotedWide(file.Path).c_str(), L"", SW_SHOWNORMAL);
         });
-      case CmdCopyText: return run([&] { CopyToClipboard(path, false, state.IsTextFile); });
-      case CmdCopyTextName: return run([&] { CopyToClipboard(path, true, state.IsTextFile); });
+      case CmdCopyText: return run([&] { CopyToClipboard(file, false, state.IsTextFile); });
+      case CmdCopyTextName: return run([&] { CopyToClipboard(file, true, state.IsTextFile); });
       case CmdTextOptions: return run([&] { SendMainProgramCommand(path, "options"); });
       default: return E_FAIL;
     }
   }
 
-  const UINT shift = layout.LastOpenWithId - layout.FirstOpenWithId + 8;
-  if (offset == shift + CmdCopyImage) return run([&] { CopyToClipboard(path, false, state.IsTextFile); });
-  if (offset == shift + CmdCopyImageName) return run([&] { CopyToClipboard(path, true, state.IsTextFile); });
+  if (offset == shift + CmdCopyImage) return run([&] { CopyToClipboard(file, false, state.IsTextFile); });
+  if (offset == shift + CmdCopyImageName) return run([&] { CopyToClipboard(file, true, state.IsTextFile); });
   if (offset == shift + CmdOptions) return run([&] { SendMainProgramCommand(path, "options"); });
   if (offset == CmdPrintPreview) return run([&] { SendMainProgramCommand(path, "drucken"); });
-  if (offset == shift + CmdWallpaperCentered) return run([&] { SetWallpaper(path, kWallpaperCentered); });
-  if (offset == shift + CmdWallpaperTiled) return run([&] { SetWallpaper(path, kWallpaperTiled); });
-  if (offset == shift + CmdWallpaperScaled) return run([&] { SetWallpaper(path, kWallpaperScaled); });
+  if (offset == shift + CmdWallpaperCentered) return run([&] { SetWallpaper(file, kWallpaperCentered); });
+  if (offset == shift + CmdWallpaperTiled) return run([&] { SetWallpaper(file, kWallpaperTiled); });
+  if (offset == shift + CmdWallpaperScaled) return run([&] { SetWallpaper(file, kWallpaperScaled); });
   if (layout.LastOpenWithId >= layout.CmdFirst) {
     int entry = OpenWithEntryIndex(offset, layout.LastOpenWithId - layout.CmdFirst);
     if (entry >= 0)
@@ -136,7 +156,7 @@ HRESULT RunItemCommand(const MenuSelection state, const MenuLayout& layout, UINT
         size_t i = static_cast<size_t>(entry);
         if (i >= state.OpenWithCommands.size()) return;  // no such entry: nothing to start
         const std::string params = i < state.OpenWithParams.size() ? state.OpenWithParams[i] : std::string();
-        RunOpenWithProgram(state.OpenWithCommands[i], path, params, owner);
+        RunOpenWithProgram(state.OpenWithCommands[i], file, params, owner);
       });
   }
   return E_FAIL;

@@ -7,6 +7,8 @@
 #include <cstdint>
 
 #include "bridge/Channel.h"
+#include "bridge/Wallpaper.h"
+#include "common/FileNames.h"
 #include "common/PathRule.h"
 #include "lang/DMSStrings.h"
 #include "menu/CommandIds.h"
@@ -69,7 +71,7 @@ void AttachPopup(HMENU menu, UINT position, UniqueMenu& submenu, const std::stri
 // The preview bitmap file exists where the menu may read it while it is
 // built (not on a network share or a drive that is not ready).
 bool PreviewFileReady(const std::string& path) {
-  if (!PathMayBeTouched(WidePathOf(path))) return false;
+  if (!PathMayBeTouched(WideFromAnsi(path))) return false;
   DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
@@ -184,6 +186,14 @@ HRESULT TFolContMenu::BuildMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UI
   // The convert, print-preview and miscellaneous items: pictures outside "bosa_" dialogs.
   const bool full = !text && !state.InBosaDialog;
   const UINT pictureState = state.PictureItemState;
+  // A file without an ANSI form cannot be handed to the main program: its
+  // commands are greyed, and nothing of it is sent for a preview.
+  const SelectedFile file = state.File(0);
+  const bool toMainProgram = file.HasAnsi();
+  const UINT mainProgramState = toMainProgram ? pictureState : MFS_GRAYED;
+  const UINT optionsState = toMainProgram ? 0 : MFS_GRAYED;
+  // A bitmap is set as wallpaper by the extension itself.
+  const UINT wallpaperState = toMainProgram || IsBitmapFile(file) ? pictureState : MFS_GRAYED;
   // Read once for this menu: the placement of the preview item, of the
   // miscellaneous popup and of the preview request must agree, also when
   // the setting changes while the menu is built.
@@ -225,11 +235,11 @@ HRESULT TFolContMenu::BuildMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UI
   Append(mainMenu, F + 5, text ? CommandCaption(MenuKind::Text, CmdCopyTextName) : LookupText("@idColorsTemplate"),
          text ? 0 : pictureState);
   Append(mainMenu, F + 6, text ? CommandCaption(MenuKind::Text, CmdTextOptions) : LookupText("@idFormatTemplate"),
-         text ? 0 : pictureState);
+         text ? optionsState : pictureState);
   if (full) {
     AppendSeparator(mainMenu, F + CmdSeparator);
-    Append(mainMenu, F + CmdConvert, CommandCaption(MenuKind::Picture, CmdConvert), pictureState);
-    Append(mainMenu, F + CmdPrintPreview, CommandCaption(MenuKind::Picture, CmdPrintPreview), pictureState);
+    Append(mainMenu, F + CmdConvert, CommandCaption(MenuKind::Picture, CmdConvert), mainProgramState);
+    Append(mainMenu, F + CmdPrintPreview, CommandCaption(MenuKind::Picture, CmdPrintPreview), mainProgramState);
     Append(mainMenu, F + CmdMiscPopup, "other");
   }
 
@@ -237,11 +247,8 @@ HRESULT TFolContMenu::BuildMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UI
   if (!text) {
     UniqueMenu convert(CreatePopupMenu());
     if (convert) {
-      Append(convert.get(), F + CmdConvertJpg, CommandCaption(MenuKind::Picture, CmdConvertJpg), pictureState);
-      Append(convert.get(), F + CmdConvertBmp, CommandCaption(MenuKind::Picture, CmdConvertBmp), pictureState);
-      Append(convert.get(), F + CmdConvertPng, CommandCaption(MenuKind::Picture, CmdConvertPng), pictureState);
-      Append(convert.get(), F + CmdConvertTif, CommandCaption(MenuKind::Picture, CmdConvertTif), pictureState);
-      Append(convert.get(), F + CmdConvertPcx, CommandCaption(MenuKind::Picture, CmdConvertPcx), pictureState);
+      for (UINT offset : {CmdConvertJpg, CmdConvertBmp, CmdConvertPng, CmdConvertTif, CmdConvertPcx})
+        Append(convert.get(), F + offset, CommandCaption(MenuKind::Picture, offset), mainProgramState);
     }
     AttachPopup(mainMenu, 1, convert, LookupText("@idDirectConvert"));
 
@@ -254,7 +261,7 @@ HRESULT TFolContMenu::BuildMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UI
     LastOpenWithId = F + OpenWithEntryOffset(n - 1);
     if (openWith) {
       AppendSeparator(openWith.get(), F + CmdOpenWithSeparator);
-      Append(openWith.get(), F + CmdSettings, CommandCaption(MenuKind::Picture, CmdSettings));
+      Append(openWith.get(), F + CmdSettings, CommandCaption(MenuKind::Picture, CmdSettings), optionsState);
     }
     AttachPopup(mainMenu, 0, openWith, LookupText("@idOeffnenMit"));
     shift = ShiftAfterOpenWith(n);
@@ -272,15 +279,15 @@ HRESULT TFolContMenu::BuildMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UI
     const UINT S = shift;
     UniqueMenu misc(CreatePopupMenu());
     if (misc) {
-      Append(misc.get(), F + S + CmdCopyImage, CommandCaption(MenuKind::Picture, CmdCopyImage), pictureState);
+      Append(misc.get(), F + S + CmdCopyImage, CommandCaption(MenuKind::Picture, CmdCopyImage), mainProgramState);
       Append(misc.get(), F + S + CmdCopyImageName, CommandCaption(MenuKind::Picture, CmdCopyImageName));
       Append(misc.get(), F + S + CmdWallpaperPopup, LookupText("@id_wallpaper"), pictureState);
       AppendSeparator(misc.get(), F + S + CmdMiscSeparator);
-      Append(misc.get(), F + S + CmdOptions, CommandCaption(MenuKind::Picture, CmdOptions));
+      Append(misc.get(), F + S + CmdOptions, CommandCaption(MenuKind::Picture, CmdOptions), optionsState);
       UniqueMenu wallpaper(CreatePopupMenu());
       if (wallpaper) {
         for (UINT style : {CmdWallpaperCentered, CmdWallpaperTiled, CmdWallpaperScaled})
-          Append(wallpaper.get(), F + S + style, CommandCaption(MenuKind::Picture, style), pictureState);
+          Append(wallpaper.get(), F + S + style, CommandCaption(MenuKind::Picture, style), wallpaperState);
       }
       AttachPopup(misc.get(), 2, wallpaper, LookupText("@idWallpaper"));
     }
@@ -300,21 +307,30 @@ HRESULT TFolContMenu::BuildMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UI
 
   // The main program prepares the preview and may fill in the information
   // lines of the menu it receives while it handles each request.
-  const std::string& path = state.SelectedFiles[0];
+  const std::string& path = file.Ansi;
   HMENU previewMenu = mainMenu;
   if (previewInShellMenu) {
     InsertItem(hmenu, indexMenu + 2, kPreviewItemMask, MFT_STRING, preview.State, F + CmdPreview, preview.Caption);
     previewMenu = hmenu;
-    RequestPreview("_" + path, hmenu);
+    if (toMainProgram) RequestPreview("_" + path, hmenu);
     InsertItem(hmenu, indexMenu + 3, kOrdinaryItemMask, MFT_SEPARATOR, 0, F + shift + CmdTrailingSeparator,
                std::string());
-    RequestPreview("+" + path, mainMenu);
+    if (toMainProgram) RequestPreview("+" + path, mainMenu);
   } else {
     InsertItem(hmenu, indexMenu + 2, kOrdinaryItemMask, MFT_SEPARATOR, 0, F + shift + CmdTrailingSeparator,
                std::string());
-    RequestPreview(path, mainMenu);
+    if (toMainProgram) RequestPreview(path, mainMenu);
   }
 
+  // A file the main program cannot be given has no preview of its own (a
+  // bitmap left by an earlier request would show another file); a picture's
+  // preview item, which hands it to the main program, is greyed.
+  if (!toMainProgram) {
+    if (!text)
+      ModifyMenuA(previewMenu, F + CmdPreview, MF_BYCOMMAND | MF_STRING | MF_GRAYED | MF_DISABLED, F + CmdPreview,
+                  preview.Caption.c_str());
+    return Count(count);
+  }
   // The preview picture, on NT only and only while the main program runs
   // with its preview enabled; otherwise the item keeps the caption that says
   // how to get a preview.

@@ -52,7 +52,8 @@ struct OfferedItem {
   UINT Offset = 0;
   std::string Caption;     // as CommandCaption, or the open-with entry's caption
   std::string Help;        // as ItemHelpText
-  bool Greyed = false;     // the classic item is greyed (picture items of ".RIF")
+  bool Greyed = false;     // the classic item is greyed (picture items of ".RIF", main-program
+                           // commands for a file without an ANSI form)
   std::string Program;     // open-with entries: the program to open with
 };
 

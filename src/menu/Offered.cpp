@@ -4,6 +4,7 @@
 // help texts come from the same functions the classic menu uses.
 #include <algorithm>
 
+#include "bridge/Wallpaper.h"
 #include "menu/CommandIds.h"
 #include "menu/MenuBuild.h"
 #include "menu/MenuCommands.h"
@@ -66,7 +67,8 @@ OfferedMenu OfferedCommands(MenuSelection selection) {
     list.AddCommand(kind, CmdPrintText, CmdPrintText);
     list.AddCommand(kind, CmdWordpadText, CmdWordpadText);
     list.Group();
-    for (UINT offset : {CmdCopyText, CmdCopyTextName, CmdTextOptions}) list.AddCommand(kind, offset, offset);
+    for (UINT offset : {CmdCopyText, CmdCopyTextName}) list.AddCommand(kind, offset, offset);
+    list.AddCommand(kind, CmdTextOptions, CmdTextOptions, !state.File(0).HasAnsi());
     return menu;
   }
 
@@ -83,6 +85,12 @@ OfferedMenu OfferedCommands(MenuSelection selection) {
   menu.Layout.HighestOffsetUsed = HighestSingleSelectionOffset(entryCount, false, state.InBosaDialog);
   const UINT S = ShiftAfterOpenWith(n);
   const bool greyed = state.PictureItemState != 0;
+  // Greyed as the classic menu greys them: what would hand a file without
+  // an ANSI form to the main program (a bitmap is set as wallpaper here).
+  const SelectedFile file = state.File(0);
+  const bool mainGreyed = greyed || !file.HasAnsi();
+  const bool optionsGreyed = !file.HasAnsi();
+  const bool wallpaperGreyed = file.HasAnsi() || IsBitmapFile(file) ? greyed : true;
 
   const size_t shown = std::min<size_t>(entries.Captions.size(), kMaxOpenWithItems);
   for (size_t i = 0; i < shown; ++i) {
@@ -92,20 +100,20 @@ OfferedMenu OfferedCommands(MenuSelection selection) {
   }
   list.Group();
   for (UINT offset : {CmdConvertJpg, CmdConvertBmp, CmdConvertPng, CmdConvertTif, CmdConvertPcx})
-    list.AddCommand(kind, offset, offset, greyed);
+    list.AddCommand(kind, offset, offset, mainGreyed);
   // Inside a "bosa_" dialog the classic menu has only the open-with and conversion popups.
   if (state.InBosaDialog) return menu;
   list.Group();
-  list.AddCommand(kind, CmdConvert, CmdConvert, greyed);
-  list.AddCommand(kind, CmdPrintPreview, CmdPrintPreview, greyed);
+  list.AddCommand(kind, CmdConvert, CmdConvert, mainGreyed);
+  list.AddCommand(kind, CmdPrintPreview, CmdPrintPreview, mainGreyed);
   list.Group();
-  list.AddCommand(kind, S + CmdCopyImage, CmdCopyImage, greyed);
+  list.AddCommand(kind, S + CmdCopyImage, CmdCopyImage, mainGreyed);
   list.AddCommand(kind, S + CmdCopyImageName, CmdCopyImageName);
   list.Group();
   for (UINT style : {CmdWallpaperCentered, CmdWallpaperTiled, CmdWallpaperScaled})
-    list.AddCommand(kind, S + style, style, greyed);
+    list.AddCommand(kind, S + style, style, wallpaperGreyed);
   list.Group();
-  list.AddCommand(kind, S + CmdOptions, CmdOptions);
+  list.AddCommand(kind, S + CmdOptions, CmdOptions, optionsGreyed);
   return menu;
 }
 

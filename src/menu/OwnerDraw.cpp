@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/FileNames.h"
 #include "common/PathRule.h"
 #include "menu/FolContMenu.h"
 #include "menu/ProgramIcon.h"
@@ -181,7 +182,7 @@ void DrawPreviewBitmap(HDC dc, int x, int y) {
 bool InsertIconMenuItem(const std::string& programPath, const std::string& caption, UINT commandId, HMENU submenu,
                         IconItemCanvas* canvas) {
   if (IsPlaceholderProgram(programPath)) return false;
-  UniqueIcon icon(LoadProgramIcon(WidePathOf(programPath)));
+  UniqueIcon icon(LoadProgramIcon(WideFromAnsi(programPath)));
   HBITMAP bitmap = !icon ? nullptr : canvas ? canvas->Paint(icon.get(), caption) : PaintIconItem(icon.get(), caption);
   if (!bitmap) return AppendMenuA(submenu, MF_STRING, commandId, caption.c_str()) != FALSE;
   return AppendMenuA(submenu, MF_BITMAP, commandId, reinterpret_cast<LPCSTR>(bitmap)) != FALSE;

@@ -95,11 +95,12 @@ HRESULT TFolContMenu::InitializeSelection(IDataObject* lpdobj) {
 
   const size_t n = list->Count;
   if (n == 0 || (n == 1 && list->Files.empty())) {
-    // No file, or a single one whose name has no form the extension can
-    // pass on: the lists are cleared, the flags keep their values, and the
-    // handler adds no menu, since no command would have a file to act on.
+    // No file, or a single one whose name was cut off: the lists are
+    // cleared, the flags keep their values, and the handler adds no menu,
+    // since no command would have a file to act on.
     WithState([](SharedState& s) {
       s.SelectedFiles.clear();
+      s.SelectedPaths.clear();
       s.OpenWithCommands.clear();
       s.OpenWithParams.clear();
     });
@@ -114,6 +115,7 @@ HRESULT TFolContMenu::InitializeSelection(IDataObject* lpdobj) {
     MenuSelection c = CaptureSelection(*list);
     WithState([&](SharedState& s) {
       s.SelectedFiles = c.SelectedFiles;
+      s.SelectedPaths = c.SelectedPaths;
       s.OpenWithCommands.clear();
       s.OpenWithParams.clear();
       s.InBosaDialog = c.InBosaDialog;
@@ -126,12 +128,15 @@ HRESULT TFolContMenu::InitializeSelection(IDataObject* lpdobj) {
     });
     Selected.Accepted = c.Accepted;
     if (c.Accepted) return S_OK;
-    if (UpperAscii(ExtensionOf(c.SelectedFiles.front())) == ".HTML") SendToHtmlWindow(0, c.SelectedFiles.front());
+    // The display window takes ANSI text: a name without an ANSI form is not sent.
+    const SelectedFile file = c.File(0);
+    if (UpperAscii(AnsiExtensionOf(file.Path)) == ".HTML" && file.HasAnsi()) SendToHtmlWindow(0, file.Ansi);
     return E_FAIL;
   }
   MenuSelection c = CaptureSelection(*list);
   WithState([&](SharedState& s) {
     s.SelectedFiles = c.SelectedFiles;
+    s.SelectedPaths = c.SelectedPaths;
     s.OpenWithCommands.clear();
     s.OpenWithParams.clear();
     s.InBosaDialog = c.InBosaDialog;
@@ -149,19 +154,25 @@ MenuSelection CaptureSelection(const DropList& list) {
   c.InBosaDialog = IsBosaWindow(GetForegroundWindow());
   // The directory already ends in a separator; the doubled one is kept as it is.
   c.PreviewBitmapPath = GetTempDirectory() + "\\" + kPreviewBitmapName;
+  // Files are classified by the extension of their full name: a short form
+  // may cut it (".JPEG" to ".JPE").
   if (list.Count == 1) {
-    const std::string& path = list.Files.front();
-    c.SelectedFiles.push_back(path);
-    const Classification kind = ClassifySingleFile(path);
+    c.SelectedFiles.push_back(list.Files.front());
+    c.SelectedPaths.push_back(list.Paths.front());
+    const Classification kind = ClassifySingleFile(AnsiExtensionOf(list.Paths.front()));
     c.IsTextFile = kind.isTextFile;
     c.PictureItemState = kind.pictureItemState;
     c.Accepted = kind.supported;
     return c;
   }
   c.IsMultiSelection = true;
-  // Names left out of the list count like files that are not pictures.
-  for (const std::string& path : list.Files)
-    if (IsPictureExtension(UpperAscii(ExtensionOf(path)))) c.SelectedFiles.push_back(path);
+  // Only pictures with an ANSI form go to the main program's conversion;
+  // names left out of the list count like files that are not pictures.
+  for (size_t i = 0; i < list.Files.size(); ++i) {
+    if (list.Files[i].empty() || !IsPictureExtension(UpperAscii(AnsiExtensionOf(list.Paths[i])))) continue;
+    c.SelectedFiles.push_back(list.Files[i]);
+    c.SelectedPaths.push_back(list.Paths[i]);
+  }
   c.Accepted = !c.SelectedFiles.empty();
   return c;
 }

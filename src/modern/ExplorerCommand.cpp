@@ -13,6 +13,7 @@
 #include "bridge/MainProgram.h"
 #include "common/Guarded.h"
 #include "common/Lock.h"
+#include "common/FileNames.h"
 #include "common/PathRule.h"
 #include "menu/MenuCommands.h"
 #include "menu/ProgramIcon.h"
@@ -109,7 +110,7 @@ bool NoItems(IShellItemArray* items) {
 HRESULT IconOf(const std::string& program, LPWSTR* icon) {
   if (!icon) return E_POINTER;
   *icon = nullptr;
-  const std::wstring location = ProgramIconLocation(WidePathOf(program));
+  const std::wstring location = ProgramIconLocation(WideFromAnsi(program));
   if (location.empty()) return E_NOTIMPL;
   return ShellString(location, icon);
 }

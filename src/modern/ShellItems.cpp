@@ -61,15 +61,7 @@ std::string PlainCaption(const std::string& caption) {
   return plain.substr(0, tab) + " " + right;
 }
 
-std::wstring WideText(const std::string& ansi) {
-  if (ansi.empty()) return {};
-  const int length = static_cast<int>(ansi.size());
-  const int n = MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, nullptr, 0);
-  if (n <= 0) return {};
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, wide.data(), n);
-  return wide;
-}
+std::wstring WideText(const std::string& ansi) { return WideFromAnsi(ansi); }
 
 HRESULT ShellString(const std::string& ansi, LPWSTR* out) { return ShellString(WideText(ansi), out); }
 

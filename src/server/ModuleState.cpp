@@ -18,6 +18,7 @@ void StartMenuModule() {
     s.MenuBitmapListExists = true;
     s.MenuBitmapCount = 0;
     s.SelectedFiles.clear();
+    s.SelectedPaths.clear();
     s.OpenWithCommands.clear();
     s.OpenWithParams.clear();
     s.OpenWithListsExist = true;
@@ -51,6 +52,7 @@ void StopMenuModule() {
     FreeMenuBitmaps(false);
     WithState([](SharedState& s) {
       s.SelectedFiles = {};
+      s.SelectedPaths = {};
       s.OpenWithCommands = {};
       s.OpenWithParams = {};
       s.OpenWithListsExist = false;

@@ -13,6 +13,7 @@
 
 #include <mutex>
 
+#include "common/FileNames.h"
 #include "common/Lock.h"
 #include <string>
 #include <vector>
@@ -22,13 +23,24 @@ namespace ombrelo {
 // What Initialize takes of a selection: the module-wide state holds the
 // last one, each handler object its own copy.
 struct SelectionState {
+  // The ANSI forms, which the main program receives (empty for a file that
+  // has none), and beside them the full UTF-16 paths, in the same order.
   std::vector<std::string> SelectedFiles;
+  std::vector<std::wstring> SelectedPaths;
   bool IsMultiSelection = false;
   bool IsTextFile = false;
   bool InBosaDialog = false;
   bool DisplaySymEnabled = false;
   UINT PictureItemState = 0;
   std::string PreviewBitmapPath;
+
+  // Selected file i in both forms; a selection given by its ANSI forms
+  // alone has them read in the ANSI code page.
+  SelectedFile File(size_t i) const {
+    if (i < SelectedPaths.size() && SelectedPaths.size() == SelectedFiles.size())
+      return SelectedFile(SelectedPaths[i], SelectedFiles[i]);
+    return SelectedFile(SelectedFiles[i]);
+  }
 };
 
 struct SharedState : SelectionState {

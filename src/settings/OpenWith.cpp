@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <unordered_set>
 
+#include "common/FileNames.h"
 #include "common/PathRule.h"
 #include "lang/DMSStrings.h"
 #include "server/ModuleState.h"
@@ -227,7 +228,7 @@ bool OpenWithListsExist() {
 }  // namespace
 
 OpenWithEntries ReadOpenWithFileForMenu(const std::string& path) {
-  return PathMayBeTouched(WidePathOf(path)) ? ReadOpenWithFile(path) : OpenWithEntries();
+  return PathMayBeTouched(WideFromAnsi(path)) ? ReadOpenWithFile(path) : OpenWithEntries();
 }
 
 OpenWithEntries LoadOpenWithEntries() {

@@ -94,6 +94,12 @@ bool RegKey::WriteString(const char* name, const std::string& value) {
                         static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
 }
 
+bool RegKey::WriteWideString(const wchar_t* name, const std::wstring& value) {
+  if (!h_) return false;
+  return RegSetValueExW(h_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
 bool RegKey::WriteDword(const char* name, DWORD value) {
   if (!h_) return false;
   return RegSetValueExA(h_, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value)) ==

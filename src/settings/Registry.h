@@ -37,6 +37,8 @@ class RegKey {
   // REG_DWORD of exactly four bytes; nullopt otherwise.
   std::optional<DWORD> ReadDword(const char* name) const;
   bool WriteString(const char* name, const std::string& value);
+  // REG_SZ in UTF-16, for values of the system that hold a path the extension uses itself.
+  bool WriteWideString(const wchar_t* name, const std::wstring& value);
   bool WriteDword(const char* name, DWORD value);
   bool DeleteValue(const char* name);
   // Names of all values, in the order the registry lists them.

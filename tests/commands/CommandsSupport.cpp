@@ -23,9 +23,13 @@ std::string Recorder::Install(const std::string& fileName) {
   return target;
 }
 
-std::vector<Record> Recorder::Records() const {
+std::vector<Record> Recorder::Records() const { return RecordsIn(log_); }
+
+std::vector<Record> Recorder::Utf8Records() const { return RecordsIn(log_ + ".utf8"); }
+
+std::vector<Record> Recorder::RecordsIn(const std::string& log) {
   std::vector<Record> records;
-  std::istringstream in(testsupport::ReadFileBytes(log_));
+  std::istringstream in(testsupport::ReadFileBytes(log));
   std::string line;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "settings/Registry.h"
 #include "support/TestSupport.h"
 
 namespace commandtest {
@@ -31,10 +32,14 @@ class Recorder {
   std::string Install(const std::string& fileName);
   const std::string& Folder() const { return dir_.path(); }
   std::vector<Record> Records() const;
+  // The same records with the command line and folder in UTF-8, as the
+  // programs received them in UTF-16.
+  std::vector<Record> Utf8Records() const;
   // Waits (bounded) until at least count records are there.
   std::vector<Record> WaitForRecords(size_t count) const;
 
  private:
+  static std::vector<Record> RecordsIn(const std::string& log);
   testsupport::TempDir dir_;
   std::string log_;
 };
@@ -82,6 +87,52 @@ void StartModule();
 void SetLanguage(unsigned char language);
 // The selection as Initialize would leave it.
 void SelectFiles(const std::vector<std::string>& files, bool isTextFile);
+
+// Registers a program for a shell verb of ".txt" and as the application
+// path of "wordpad", and removes what it added.
+class ShellRegistrations {
+ public:
+  explicit ShellRegistrations(const std::string& program) {
+    ombrelo::RegKey txt;
+    txt.Create(HKEY_CLASSES_ROOT, ".txt");
+    textClass_ = txt.ReadString("").value_or("");
+    if (textClass_.empty()) {
+      textClass_ = "ombrelotest.txtfile";
+      txt.WriteString("", textClass_);
+      createdClass_ = true;
+    }
+    printKey_ = textClass_ + "\\shell\\print\\command";
+    ombrelo::RegKey print;
+    print.Create(HKEY_CLASSES_ROOT, printKey_.c_str());
+    oldPrint_ = print.ReadString("");
+    print.WriteString("", "\"" + program + "\" /p \"%1\"");
+    // Windows looks up "wordpad.exe"; Wine the name as given.
+    for (const char* name : {"wordpad.exe", "wordpad"}) {
+      ombrelo::RegKey app;
+      app.Create(HKEY_LOCAL_MACHINE, (std::string(kAppPaths) + name).c_str());
+      app.WriteString("", program);
+    }
+  }
+  ~ShellRegistrations() {
+    for (const char* name : {"wordpad.exe", "wordpad"}) ombrelo::DeleteRegTree(HKEY_LOCAL_MACHINE, (std::string(kAppPaths) + name).c_str());
+    if (createdClass_) {
+      ombrelo::DeleteRegTree(HKEY_CLASSES_ROOT, textClass_.c_str());
+      ombrelo::RegKey txt;
+      if (txt.Open(HKEY_CLASSES_ROOT, ".txt")) txt.DeleteValue("");
+    } else {
+      ombrelo::RegKey print;
+      print.Create(HKEY_CLASSES_ROOT, printKey_.c_str());
+      if (oldPrint_) print.WriteString("", *oldPrint_);
+      else print.DeleteValue("");
+    }
+  }
+
+ private:
+  static constexpr char kAppPaths[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+  std::string textClass_, printKey_;
+  std::optional<std::string> oldPrint_;
+  bool createdClass_ = false;
+};
 
 // A small valid 24-bit Windows bitmap file.
 std::string SmallBitmapBytes();

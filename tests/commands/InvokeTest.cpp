@@ -200,56 +200,6 @@ TEST_F(Commands, WallpaperItemsOfAPictureWithoutBitmap) {
   EXPECT_EQ("0", testsupport::ReadHkcuString("Control Panel\\desktop", "TileWallpaper"));
 }
 
-namespace {
-
-// Registers a program for a shell verb of ".txt" and as the application
-// path of "wordpad", and removes what it added.
-class ShellRegistrations {
- public:
-  explicit ShellRegistrations(const std::string& program) {
-    ombrelo::RegKey txt;
-    txt.Create(HKEY_CLASSES_ROOT, ".txt");
-    textClass_ = txt.ReadString("").value_or("");
-    if (textClass_.empty()) {
-      textClass_ = "ombrelotest.txtfile";
-      txt.WriteString("", textClass_);
-      createdClass_ = true;
-    }
-    printKey_ = textClass_ + "\\shell\\print\\command";
-    ombrelo::RegKey print;
-    print.Create(HKEY_CLASSES_ROOT, printKey_.c_str());
-    oldPrint_ = print.ReadString("");
-    print.WriteString("", "\"" + program + "\" /p \"%1\"");
-    // Windows looks up "wordpad.exe"; Wine the name as given.
-    for (const char* name : {"wordpad.exe", "wordpad"}) {
-      ombrelo::RegKey app;
-      app.Create(HKEY_LOCAL_MACHINE, (std::string(kAppPaths) + name).c_str());
-      app.WriteString("", program);
-    }
-  }
-  ~ShellRegistrations() {
-    for (const char* name : {"wordpad.exe", "wordpad"}) ombrelo::DeleteRegTree(HKEY_LOCAL_MACHINE, (std::string(kAppPaths) + name).c_str());
-    if (createdClass_) {
-      ombrelo::DeleteRegTree(HKEY_CLASSES_ROOT, textClass_.c_str());
-      ombrelo::RegKey txt;
-      if (txt.Open(HKEY_CLASSES_ROOT, ".txt")) txt.DeleteValue("");
-    } else {
-      ombrelo::RegKey print;
-      print.Create(HKEY_CLASSES_ROOT, printKey_.c_str());
-      if (oldPrint_) print.WriteString("", *oldPrint_);
-      else print.DeleteValue("");
-    }
-  }
-
- private:
-  static constexpr char kAppPaths[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
-  std::string textClass_, printKey_;
-  std::optional<std::string> oldPrint_;
-  bool createdClass_ = false;
-};
-
-}  // namespace
-
 TEST_F(Commands, PrintAndWordpadAreShellCalls) {
   Recorder recorder;
   ShellRegistrations shell(recorder.Install("editor.exe"));

@@ -32,6 +32,8 @@ std::string Quoted(const std::string& text) {
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+std::wstring Wide(const std::string& ansi) { return ombrelo::WideFromAnsi(ansi); }
+
 class Viewer : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -69,14 +71,15 @@ TEST_F(Viewer, TemplatesReplaceTheFirstOfEachPlaceholder) {
       {"{dateiname}", picture},  // case matters: no placeholder
   };
   for (const auto& c : cases)
-    EXPECT_EQ(c.expected, ombrelo::ExpandFileNamePlaceholders(picture, c.argTemplate)) << c.argTemplate;
-  // A file that does not exist has no short form.
-  EXPECT_EQ("-v ", ombrelo::ExpandFileNamePlaceholders(dir.path() + "missing file.jpeg", "-v {Dateiname im 8.3 Format}"));
+    EXPECT_EQ(Wide(c.expected), ombrelo::ExpandFileNamePlaceholders(picture, c.argTemplate)) << c.argTemplate;
+  // A file that does not exist has no short form: the full path stands in for it.
+  const std::string missing = dir.path() + "missing file.jpeg";
+  EXPECT_EQ(Wide("-v " + missing), ombrelo::ExpandFileNamePlaceholders(missing, "-v {Dateiname im 8.3 Format}"));
 }
 
 TEST_F(Viewer, APathHoldingPlaceholderTextIsInsertedAsItIs) {
   std::string odd = "C:\\{Dateiname im 8.3 Format}\\a.jpg";
-  EXPECT_EQ("<" + odd + ">", ombrelo::ExpandFileNamePlaceholders(odd, "<{Dateiname}>"));
+  EXPECT_EQ(Wide("<" + odd + ">"), ombrelo::ExpandFileNamePlaceholders(odd, "<{Dateiname}>"));
 }
 
 TEST_F(Viewer, AnOpenWithProgramStartsInItsFolderWithTheExpandedArguments) {

@@ -6,6 +6,7 @@ ombrelo_test(command_bridge_tests CORE SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/TextActionsTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/WallpaperTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ViewerTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/UnicodeNamesTest.cpp
   ${COMMANDS_SUPPORT}
   ARGS --gtest_filter=-Wallpaper.AMissingDesktopKeyIsCreated)
 target_include_directories(command_bridge_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)

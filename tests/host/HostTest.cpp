@@ -333,3 +333,24 @@ TEST(HostWithTheExtension, DrivesTheWindows11CommandAndInvokesItByTitle) {
   EXPECT_NE(std::string::npos, classic.out.find("\"Ombrelo\" >  [hidden]")) << classic.out;
   EXPECT_EQ(std::string::npos, classic.out.find("JPG")) << classic.out;
 }
+
+// A name outside the ANSI code page reaches the clipboard whole from both
+// fronts: the host prints the Unicode clipboard text.
+TEST(HostWithTheExtension, CopyNameOfAJapaneseNameGivesTheRealName) {
+  testsupport::ResetProgramKey();
+  testsupport::SetProgramDword(nullptr, "Language", 1);
+  TempDir dir;
+  const std::string picture = dir.path() + U8(u8"日本の海.jpg");
+  ASSERT_TRUE(CopyFileW(Widen(ExeDir() + "host_samples\\beach.jpg").c_str(), Widen(picture).c_str(), FALSE));
+  const std::vector<std::string> fronts[] = {
+      {"--dll", testsupport::DllPath(), picture, "--invoke", "&Ombrelo/&Miscellaneous features/Copy &name"},
+      {"--modern", "--dll", testsupport::DllPath(), picture, "--invoke", "Ombrelo/Copy name"},
+  };
+  for (const std::vector<std::string>& args : fronts) {
+    HostRun run = RunHost(args);
+    EXPECT_EQ(0u, run.exitCode) << run.out << run.err;
+    EXPECT_NE(std::string::npos, run.out.find("clipboard text: \"" + picture + "\"")) << run.out;
+  }
+  DeleteFileW(Widen(picture).c_str());
+  testsupport::ResetProgramKey();
+}

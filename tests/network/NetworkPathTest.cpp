@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "bridge/MainProgram.h"
+#include "common/FileNames.h"
 #include "common/PathRule.h"
 #include "menu/MenuTestSupport.h"
 #include "network/NetworkSupport.h"
@@ -34,7 +35,7 @@ std::string SystemProgram() {
   return std::string(dir) + "\\notepad.exe";
 }
 
-std::wstring Wide(const std::string& text) { return ombrelo::WidePathOf(text); }
+std::wstring Wide(const std::string& text) { return ombrelo::WideFromAnsi(text); }
 
 bool MayBeTouched(const std::string& path) { return ombrelo::PathMayBeTouched(Wide(path)); }
 

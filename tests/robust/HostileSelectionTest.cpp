@@ -6,7 +6,9 @@
 #include <cstring>
 
 #include "RobustSupport.h"
+#include "menu/CommandIds.h"
 #include "menu/FolContMenu.h"
+#include "menu/MenuCommands.h"
 #include "server/ModuleState.h"
 #include "support/DataObject.h"
 #include "support/TestSupport.h"
@@ -202,10 +204,11 @@ bool SameFile(const std::wstring& a, const std::wstring& b) {
 
 }  // namespace
 
-// A name the ANSI code page cannot hold would reach the commands as "?"
-// characters, a path that names no file: its short form stands in for it,
-// and a file without one is left out.
-TEST_F(HostileSelection, NamesOutsideTheCodePageBecomeTheirShortFormOrAreLeftOut) {
+// A name the ANSI code page cannot hold would reach the main program as "?"
+// characters, a path that names no file: its short form stands in for it
+// there, while the full name reaches the extension's own commands. A file
+// without a short form keeps its menu alone, and is left out of a list.
+TEST_F(HostileSelection, NamesOutsideTheCodePageReachTheCommandsWithTheirShortForm) {
   const std::wstring dir = FromAnsi(dir_.path());
   std::wstring deep = dir;
   while (deep.size() < 900) deep += std::wstring(90, L'\x03B2') + L"\\";
@@ -223,9 +226,12 @@ TEST_F(HostileSelection, NamesOutsideTheCodePageBecomeTheirShortFormOrAreLeftOut
   ASSERT_EQ(1u, Selected().size());
   EXPECT_TRUE(SameFile(existing[0], FromAnsi(Selected()[0]))) << Selected()[0];
 
+  EXPECT_EQ(std::vector<std::wstring>{existing[0]}, SnapshotState().SelectedPaths);
+
   PresetSelection();
-  EXPECT_EQ(E_FAIL, InitializeBlock(WideDropBlock({missing})));
-  EXPECT_TRUE(Selected().empty());
+  EXPECT_EQ(S_OK, InitializeBlock(WideDropBlock({missing})));
+  EXPECT_EQ(Strings{""}, Selected());
+  EXPECT_EQ(std::vector<std::wstring>{missing}, SnapshotState().SelectedPaths);
 
   std::vector<std::wstring> all = existing;
   all.insert(all.begin() + 2, missing);
@@ -238,4 +244,69 @@ TEST_F(HostileSelection, NamesOutsideTheCodePageBecomeTheirShortFormOrAreLeftOut
     EXPECT_EQ(std::string::npos, selected[i].find('?')) << selected[i];
   }
   EXPECT_EQ(dir_.path() + "caf\xE9.png", selected[2]);  // representable names stay as they are
+  EXPECT_EQ(existing, SnapshotState().SelectedPaths);
+}
+
+namespace {
+
+// Initialize, QueryContextMenu, every help text and, for one file, "Copy
+// name" through the handler; false when a call answered what it may not.
+bool RightClickAndCopyName(const std::string& block) {
+  IDataObject* data = testsupport::MakeRawDropDataObject(block);
+  auto* object = new TFolContMenu(nullptr);
+  object->Inner()->AddRef();
+  bool sound = true;
+  if (object->Initialize(nullptr, data, nullptr) == S_OK) {
+    HMENU menu = CreatePopupMenu();
+    sound = SUCCEEDED(object->QueryContextMenu(menu, 0, 1, 0x7FFF, CMF_NORMAL));
+    char help[64];
+    for (UINT offset = 0; offset < 40; ++offset) object->GetCommandString(offset, GCS_HELPTEXTA, nullptr, help, 64);
+    if (!object->Selected.IsMultiSelection) {
+      const MenuLayout layout = object->Layout();
+      const UINT shift = layout.LastOpenWithId - layout.FirstOpenWithId + 8;
+      CMINVOKECOMMANDINFO info{};
+      info.cbSize = sizeof(info);
+      info.lpVerb = MAKEINTRESOURCEA(object->Selected.IsTextFile ? CmdCopyTextName : shift + CmdCopyImageName);
+      sound = sound && object->InvokeCommand(&info) == S_OK;
+    }
+    DestroyMenu(menu);
+  }
+  object->Inner()->Release();
+  data->Release();
+  return sound;
+}
+
+bool ClipboardFree() {
+  if (!OpenClipboard(nullptr)) return false;
+  CloseClipboard();
+  return true;
+}
+
+}  // namespace
+
+// Random UTF-16 names (unpaired surrogates, emoji, names of the longest
+// length a path may have) run through a whole right-click and the commands
+// that work on the name alone, without a crash, a leak or a clipboard left open.
+TEST_F(HostileSelection, RandomWideNamesGoThroughMenuHelpAndCopyName) {
+  Rng rng = CaseRng();
+  const std::vector<std::wstring> pieces = {L"\x65E5\x672C", L"\xD83C\xDF0A", L"\xD800", L"\xDFFF", L"\x03A9",
+                                            L"\x0416", L"caf\x00E9", L"a b", L".", L"\\"};
+  const std::vector<std::wstring> extensions = {L".jpg", L".txt", L".BMP", L"", L".\xD800"};
+  testsupport::SetProgramDword("Txt", "TxtPreview", 1);
+  RightClickAndCopyName(WideDropBlock({L"C:\\warm.jpg"}));  // the first call's one-time allocations
+  const DWORD handles = testsupport::CountKernelHandles();
+  const int gdi = testsupport::CountGdiObjects();
+  const int rounds = Rounds(60);
+  for (int round = 0; round < rounds; ++round) {
+    std::wstring name = L"C:\\";
+    const size_t length = Chance(rng, 10) ? 32700 : static_cast<size_t>(Between(rng, 1, 300));
+    while (name.size() < length) name += Pick(rng, pieces);
+    name += Pick(rng, extensions);
+    std::vector<std::wstring> names = {name};
+    if (Chance(rng, 30)) names.push_back(name.substr(0, name.size() / 2) + L".gif");
+    ASSERT_TRUE(RightClickAndCopyName(WideDropBlock(names))) << "round " << round;
+  }
+  EXPECT_TRUE(ClipboardFree());
+  EXPECT_EQ(handles, testsupport::CountKernelHandles());
+  EXPECT_EQ(gdi, testsupport::CountGdiObjects());
 }
