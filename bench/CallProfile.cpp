@@ -7,6 +7,8 @@
 #include <type_traits>
 #include <cstring>
 
+#include "support/ImportSlots.h"
+
 namespace bench {
 
 namespace {
@@ -87,50 +89,22 @@ struct HookInfo {
 const HookInfo kHooks[kHookCount] = {BENCH_HOOKS(BENCH_INFO)};
 #undef BENCH_INFO
 
-// The import-table slot through which module calls the named function.
-void** FindImportSlot(HMODULE module, const char* name) {
-  auto* base = reinterpret_cast<BYTE*>(module);
-  auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
-  auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-  const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-  if (!dir.VirtualAddress) return nullptr;
-  for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); d->Name; ++d) {
-    if (!d->OriginalFirstThunk) continue;
-    auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
-    auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
-    for (; names->u1.AddressOfData; ++names, ++slots) {
-      if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-      auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-      if (strcmp(reinterpret_cast<const char*>(byName->Name), name) == 0)
-        return reinterpret_cast<void**>(&slots->u1.Function);
-    }
-  }
-  return nullptr;
-}
-
-void WriteSlot(void** slot, void* value) {
-  DWORD old = 0;
-  if (!VirtualProtect(slot, sizeof(void*), PAGE_READWRITE, &old)) return;
-  *slot = value;
-  VirtualProtect(slot, sizeof(void*), old, &old);
-}
-
 }  // namespace
 
 CallProfile::CallProfile(HMODULE module) {
   if (!module) return;
   for (const HookInfo& hook : kHooks) {
-    void** slot = FindImportSlot(module, hook.name);
+    void** slot = testsupport::FindImportSlot(module, hook.name);
     if (!slot) continue;
     *hook.original = *slot;
     patched_.push_back({slot, *slot});
-    WriteSlot(slot, hook.replacement);
+    testsupport::WriteImportSlot(slot, hook.replacement);
   }
   Reset();
 }
 
 CallProfile::~CallProfile() {
-  for (const Patch& p : patched_) WriteSlot(p.slot, p.original);
+  for (const Patch& p : patched_) testsupport::WriteImportSlot(p.slot, p.original);
 }
 
 void CallProfile::Reset() {

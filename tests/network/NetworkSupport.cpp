@@ -4,6 +4,8 @@
 #include <winioctl.h>
 
 #include <cstring>
+
+#include "support/ImportSlots.h"
 #include <mutex>
 
 namespace networktest {
@@ -187,33 +189,6 @@ const Hook kHooks[] = {
 };
 #undef NETWORKTEST_HOOK
 
-// The import-table slot through which the module calls the named function.
-void** ImportSlot(HMODULE module, const char* name) {
-  auto* base = reinterpret_cast<BYTE*>(module);
-  auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-  const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-  if (!dir.VirtualAddress) return nullptr;
-  for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); d->Name; ++d) {
-    if (!d->OriginalFirstThunk) continue;
-    auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
-    auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
-    for (; names->u1.AddressOfData; ++names, ++slots) {
-      if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-      auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-      if (strcmp(reinterpret_cast<const char*>(byName->Name), name) == 0)
-        return reinterpret_cast<void**>(&slots->u1.Function);
-    }
-  }
-  return nullptr;
-}
-
-void WriteSlot(void** slot, void* value) {
-  DWORD old = 0;
-  if (!VirtualProtect(slot, sizeof(void*), PAGE_READWRITE, &old)) return;
-  *slot = value;
-  VirtualProtect(slot, sizeof(void*), old, &old);
-}
-
 bool StartsWithNoCase(const std::wstring& text, const std::wstring& prefix) {
   return text.size() >= prefix.size() &&
          CompareStringOrdinal(text.c_str(), static_cast<int>(prefix.size()), prefix.c_str(),
@@ -226,16 +201,16 @@ PathCalls::PathCalls(HMODULE module) {
   Clear();
   if (!module) return;
   for (const Hook& hook : kHooks) {
-    void** slot = ImportSlot(module, hook.name);
+    void** slot = testsupport::FindImportSlot(module, hook.name);
     if (!slot) continue;
     *hook.original = *slot;
     patched_.push_back({slot, *slot});
-    WriteSlot(slot, hook.recorder);
+    testsupport::WriteImportSlot(slot, hook.recorder);
   }
 }
 
 PathCalls::~PathCalls() {
-  for (const Patch& p : patched_) WriteSlot(p.slot, p.original);
+  for (const Patch& p : patched_) testsupport::WriteImportSlot(p.slot, p.original);
 }
 
 std::vector<PathCall> PathCalls::Calls() const {
