@@ -68,6 +68,14 @@ const char* FixedItemVerb(UINT offset) {
   }
 }
 
+// WordPad, or where it cannot be started (Windows 11 24H2 has none) the
+// file's own program, as the shell opens the file.
+void OpenInWordpad(const std::string& path) {
+  const auto started = reinterpret_cast<INT_PTR>(
+      ShellExecuteA(nullptr, "open", "wordpad", pathparts::Quoted(path).c_str(), "", SW_SHOWNORMAL));
+  if (started <= 32) ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
 }  // namespace
 
 HRESULT TFolContMenu::RunCommand(const CMINVOKECOMMANDINFO* lpici) {
@@ -111,9 +119,7 @@ HRESULT RunItemCommand(const MenuSelection state, const MenuLayout& layout, UINT
       case CmdPrintText:
         return run([&] { ShellExecuteA(nullptr, "print", path.c_str(), "", "", SW_SHOWNORMAL); });
       case CmdWordpadText:
-        return run([&] {
-          ShellExecuteA(nullptr, "open", "wordpad", pathparts::Quoted(path).c_str(), "", SW_SHOWNORMAL);
-        });
+        return run([&] { OpenInWordpad(path); });
       case CmdCopyText: return run([&] { CopyToClipboard(path, false, state.IsTextFile); });
       case CmdCopyTextName: return run([&] { CopyToClipboard(path, true, state.IsTextFile); });
       case CmdTextOptions: return run([&] { SendMainProgramCommand(path, "options"); });

@@ -143,7 +143,7 @@ HRESULT TFolContMenu::InitializeSelection(IDataObject* lpdobj) {
   return c.Accepted ? S_OK : E_FAIL;
 }
 
-MenuSelection CaptureSelection(const DropList& list) {
+MenuSelection CaptureSelection(const DropList& list, KeyState ctrl) {
   MenuSelection c;
   if (list.Count == 0 || (list.Count == 1 && list.Files.empty())) return c;
   c.InBosaDialog = IsBosaWindow(GetForegroundWindow());
@@ -152,7 +152,7 @@ MenuSelection CaptureSelection(const DropList& list) {
   if (list.Count == 1) {
     const std::string& path = list.Files.front();
     c.SelectedFiles.push_back(path);
-    const Classification kind = ClassifySingleFile(path);
+    const Classification kind = ClassifySingleFile(path, ctrl);
     c.IsTextFile = kind.isTextFile;
     c.PictureItemState = kind.pictureItemState;
     c.Accepted = kind.supported;

@@ -202,11 +202,13 @@ TEST_F(Commands, WallpaperItemsOfAPictureWithoutBitmap) {
 
 namespace {
 
-// Registers a program for a shell verb of ".txt" and as the application
-// path of "wordpad", and removes what it added.
+// Registers a program for a shell verb of ".txt" ("print" by default) and
+// another as the application path of "wordpad" (by default the same one),
+// and removes what it added.
 class ShellRegistrations {
  public:
-  explicit ShellRegistrations(const std::string& program) {
+  explicit ShellRegistrations(const std::string& program, const std::string& verb = "print",
+                              std::optional<std::string> wordpad = std::nullopt) {
     ombrelo::RegKey txt;
     txt.Create(HKEY_CLASSES_ROOT, ".txt");
     textClass_ = txt.ReadString("").value_or("");
@@ -215,16 +217,16 @@ class ShellRegistrations {
       txt.WriteString("", textClass_);
       createdClass_ = true;
     }
-    printKey_ = textClass_ + "\\shell\\print\\command";
-    ombrelo::RegKey print;
-    print.Create(HKEY_CLASSES_ROOT, printKey_.c_str());
-    oldPrint_ = print.ReadString("");
-    print.WriteString("", "\"" + program + "\" /p \"%1\"");
+    verbKey_ = textClass_ + "\\shell\\" + verb + "\\command";
+    ombrelo::RegKey command;
+    command.Create(HKEY_CLASSES_ROOT, verbKey_.c_str());
+    oldCommand_ = command.ReadString("");
+    command.WriteString("", "\"" + program + "\"" + (verb == "print" ? " /p" : "") + " \"%1\"");
     // Windows looks up "wordpad.exe"; Wine the name as given.
     for (const char* name : {"wordpad.exe", "wordpad"}) {
       ombrelo::RegKey app;
       app.Create(HKEY_LOCAL_MACHINE, (std::string(kAppPaths) + name).c_str());
-      app.WriteString("", program);
+      app.WriteString("", wordpad.value_or(program));
     }
   }
   ~ShellRegistrations() {
@@ -234,17 +236,17 @@ class ShellRegistrations {
       ombrelo::RegKey txt;
       if (txt.Open(HKEY_CLASSES_ROOT, ".txt")) txt.DeleteValue("");
     } else {
-      ombrelo::RegKey print;
-      print.Create(HKEY_CLASSES_ROOT, printKey_.c_str());
-      if (oldPrint_) print.WriteString("", *oldPrint_);
-      else print.DeleteValue("");
+      ombrelo::RegKey command;
+      command.Create(HKEY_CLASSES_ROOT, verbKey_.c_str());
+      if (oldCommand_) command.WriteString("", *oldCommand_);
+      else command.DeleteValue("");
     }
   }
 
  private:
   static constexpr char kAppPaths[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
-  std::string textClass_, printKey_;
-  std::optional<std::string> oldPrint_;
+  std::string textClass_, verbKey_;
+  std::optional<std::string> oldCommand_;
   bool createdClass_ = false;
 };
 
@@ -308,4 +310,17 @@ TEST_F(Commands, ThePreviewItemFollowsStatusOrderAndViewerSettings) {
   records = recorder.WaitForRecords(2);
   ASSERT_EQ(2u, records.size());
   EXPECT_NE(std::string::npos, records[1].commandLine.find("viewer.exe" "")) << records[1].commandLine;
+}
+
+TEST_F(Commands, WithoutWordpadTheTextFileOpensInItsOwnProgram) {
+  // WordPad cannot be started (Windows 11 24H2 has none): its application
+  // path names no file. The file's association opens it instead.
+  Recorder recorder;
+  ShellRegistrations shell(recorder.Install("viewer.exe"), "open", "C:\\no\\such\\folder\\wordpad.exe");
+  Handler handler;
+  handler.Open({text});
+  EXPECT_EQ(S_OK, handler.Invoke(1));
+  auto records = recorder.WaitForRecords(1);
+  ASSERT_EQ(1u, records.size());
+  EXPECT_NE(std::string::npos, records[0].commandLine.find("\"" + text + "\"")) << records[0].commandLine;
 }
