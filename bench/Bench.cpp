@@ -82,6 +82,8 @@ int main(int argc, char** argv) {
   WorkFolder work;
   SettingsFile settings;
   ResetProgramKey();
+  // The main program is installed: with icon items, "&Ombrelo" gets its icon.
+  SetMainProgramPath(StandinPath());
   const std::string picture = work.path() + "picture.bmp";
   WriteBitmapFile(picture, 64, 48);
   IDataObject* selection = testsupport::MakeDropDataObject({picture});
@@ -123,7 +125,10 @@ int main(int argc, char** argv) {
     std::vector<CallCount> counts;
     const double profiled = prepare(c, &counts);
     const ReplayPlan plan = PlanFrom(counts);
+    // The programs whose icons the menu asks for: the entries', and with
+    // icon items the main program's beside "&Ombrelo".
     replayInput.programs = OpenWithPrograms(c.entries);
+    if (c.icons) replayInput.programs.push_back(StandinPath());
     auto [ours, replay] = MeasurePair(
         reps, warmup, [&] { RightClick(extension.factory(), selection); }, [&] { Replay(plan, replayInput); });
     report.AddWarm(c.entries, c.icons, false, ours, &replay, counts, profiled);

@@ -22,6 +22,7 @@ namespace {
   X(SendMessageTimeoutA, "windows") X(SendMessageA, "windows")                                              \
   X(CreatePopupMenu, "menu") X(InsertMenuItemA, "menu") X(InsertMenuA, "menu") X(AppendMenuA, "menu")       \
   X(ModifyMenuA, "menu") X(GetMenuItemCount, "menu") X(GetMenuItemID, "menu") X(DestroyMenu, "menu")        \
+  X(SetMenuItemInfoA, "menu")                                                                                \
   X(DragQueryFileA, "selection") X(ReleaseStgMedium, "selection") X(GetTempPathA, "selection")              \
   X(GetKeyState, "selection")                                                                                \
   X(SHGetFileInfoA, "icons") X(SHGetFileInfoW, "icons") X(GetIconInfo, "icons") X(DrawIconEx, "icons")       \
@@ -31,7 +32,7 @@ namespace {
   X(GetTextMetricsA, "drawing") X(GetTextExtentPointA, "drawing") X(TextOutA, "drawing")                    \
   X(SetBkMode, "drawing") X(FillRect, "drawing") X(CreateSolidBrush, "drawing") X(BitBlt, "drawing")        \
   X(GetSysColor, "drawing") X(GetSystemMetrics, "drawing") X(GetDC, "drawing") X(ReleaseDC, "drawing")      \
-  X(CreateDIBitmap, "drawing")                                                                               \
+  X(CreateDIBitmap, "drawing") X(CreateDIBSection, "drawing") X(GdiFlush, "drawing")                       \
   X(GetFileAttributesA, "files") X(CreateFileA, "files") X(ReadFile, "files") X(GetFileSizeEx, "files")     \
   X(CloseHandle, "files") X(GetFullPathNameW, "files") X(GetDriveTypeW, "files")                            \
   X(CharLowerBuffA, "text") X(OutputDebugStringA, "other") X(MessageBeep, "other")                          \

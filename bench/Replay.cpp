@@ -45,6 +45,7 @@ ReplayPlan PlanFrom(const std::vector<CallCount>& counts) {
   plan.menuInserts = CallsOf(counts, "InsertMenuItemA") + CallsOf(counts, "InsertMenuA");
   plan.menuAppends = CallsOf(counts, "AppendMenuA");
   plan.menuModifies = CallsOf(counts, "ModifyMenuA");
+  plan.menuItemInfos = CallsOf(counts, "SetMenuItemInfoA");
   plan.iconLookups = CallsOf(counts, "SHGetFileInfoA") + CallsOf(counts, "SHGetFileInfoW");
   plan.fileChecks = CallsOf(counts, "GetFileAttributesA");
   plan.fullPaths = CallsOf(counts, "GetFullPathNameW");
@@ -131,6 +132,13 @@ void Replay(const ReplayPlan& plan, const ReplayInput& input) {
     }
   }
   if (menus[0] != shell) InsertString(shell, 0, 400, "Top", menus[0]);
+  // Changes of an item already in the menu (the bitmap beside "&Ombrelo").
+  for (long i = 0; i < plan.menuItemInfos; ++i) {
+    MENUITEMINFOA item{};
+    item.cbSize = sizeof(item);
+    item.fMask = MIIM_BITMAP;
+    SetMenuItemInfoA(shell, 0, TRUE, &item);
+  }
   for (size_t i = 1; i < menus.size(); ++i)
     if (!attached[i]) DestroyMenu(menus[i]);
   DestroyMenu(shell);

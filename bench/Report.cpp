@@ -101,30 +101,46 @@ const Report::Warm* Report::FindWarm(int entries, bool icons, bool preview) cons
   return nullptr;
 }
 
+// Every target holds a figure against another figure of the same run: the
+// minimal handler's, or the replay of the extension's own Win32 calls. A
+// single time moves by a factor of two with the machine's load (two cores
+// shared with other builds); ratios measured side by side in one run do not.
 std::vector<Report::Target> Report::Targets() const {
   std::vector<Target> t;
-  char text[160];
-  const Warm* five = FindWarm(5, false, false);
-  const Warm* thirty = FindWarm(30, false, false);
-  const Warm* fivePreview = FindWarm(5, false, true);
-  if (five && five->hasReplay && five->replay.median > 0) {
-    const double ratio = five->ours.median / five->replay.median;
-    snprintf(text, sizeof(text), "%.2fx", ratio);
-    t.push_back({"warm right-click (5 entries) within 1.25x its Win32 calls", text, ratio <= 1.25});
+  char text[200];
+  // Warm right-clicks against the replay of their own Win32 calls: what our
+  // code adds to the calls the menu cannot do without. Icon items draw
+  // their bitmaps on top of the calls (the replay asks for the icons only).
+  const struct {
+    int entries;
+    bool icons;
+    double limit;
+  } warm[] = {{5, false, 1.25}, {30, false, 2}, {5, true, 1.25}, {30, true, 1.25}};
+  for (const auto& w : warm) {
+    const Warm* f = FindWarm(w.entries, w.icons, false);
+    if (!f || !f->hasReplay || f->replay.median <= 0) continue;
+    const double ratio = f->ours.median / f->replay.median;
+    snprintf(text, sizeof(text), "%.2fx (%s ms against %s ms)", ratio, Ms(f->ours.median).c_str(),
+             Ms(f->replay.median).c_str());
+    char what[100];
+    snprintf(what, sizeof(what), "warm right-click, %d %s, within %gx its Win32 calls", w.entries,
+             w.icons ? "icon items" : "entries", w.limit);
+    t.push_back({what, text, ratio <= w.limit});
   }
-  if (five) t.push_back({"warm right-click, 5 entries, under 2 ms", Ms(five->ours.median) + " ms",
-                         five->ours.median < 2000});
-  if (thirty) t.push_back({"warm right-click, 30 entries, under 3 ms", Ms(thirty->ours.median) + " ms",
-                           thirty->ours.median < 3000});
-  if (five && fivePreview) {
-    // The main program's own time for the two requests is its cost, not the
-    // extension's; the target holds the rest.
+  const Warm* five = FindWarm(5, false, false);
+  const Warm* fivePreview = FindWarm(5, false, true);
+  if (five && fivePreview && previewRequests_.median > 0) {
+    // What the preview adds to a right-click: the main program's own time
+    // for the two requests (replayed bare in the same run) and ours around
+    // them (loading the bitmap, the owner-drawn item). Ours is held to at
+    // most the main program's share.
     const double extra = fivePreview->ours.median - five->ours.median;
-    const double ours = extra - previewRequests_.median;
-    t.push_back({"preview adds under 5 ms (besides the main program's time)",
-                 Ms(ours) + " ms (" + Ms(extra) + " ms in all, " + Ms(previewRequests_.median) +
-                     " ms the main program's)" + (mainProgram_ ? "" : " (main program did not start)"),
-                 mainProgram_ && ours < 5000});
+    const double ratio = extra / previewRequests_.median;
+    snprintf(text, sizeof(text), "%.2fx (%s ms against %s ms)", ratio, Ms(extra).c_str(),
+             Ms(previewRequests_.median).c_str());
+    t.push_back({"preview adds within 2x its two requests replayed",
+                 std::string(text) + (mainProgram_ ? "" : " (main program did not start)"),
+                 mainProgram_ && ratio <= 2});
   }
   if (share_.median > 0 && shareLocal_.median > 0) {
     const double ratio = share_.median / shareLocal_.median;
@@ -140,14 +156,21 @@ std::vector<Report::Target> Report::Targets() const {
              Ms(coldBare_.minimal.cycle.median).c_str());
     t.push_back({"cold cycle, bare process, within 3x the minimal handler", text, bare.ran && ratio <= 3});
   }
-  t.push_back({"cold cycle, file manager's DLLs loaded, under 5 ms", Ms(loaded.cycle.median) + " ms",
-               loaded.ran && loaded.cycle.median < 5000});
-  // In a bare process the module start also pays the process's first font
-  // query (the menu font), which a process that shows windows has made before.
-  t.push_back({"module start (first DllGetClassObject) under 1 ms",
-               Ms(loaded.start.median) + " ms with the file manager's DLLs (" + Ms(bare.start.median) +
-                   " ms in a bare process, its first font query included)",
-               loaded.ran && loaded.start.median < 1000});
+  const double loadedMinimal = coldFileManager_.minimal.cycle.median;
+  if (loadedMinimal > 0) {
+    const double ratio = loaded.cycle.median / loadedMinimal;
+    snprintf(text, sizeof(text), "%.2fx (%s ms against %s ms)", ratio, Ms(loaded.cycle.median).c_str(),
+             Ms(loadedMinimal).c_str());
+    t.push_back({"cold cycle, file manager's DLLs loaded, within 3x the minimal handler", text,
+                 loaded.ran && ratio <= 3});
+    // In a bare process the module start also pays the process's first font
+    // query (the menu font), which a process that shows windows has made before.
+    const double start = loaded.start.median / loadedMinimal;
+    snprintf(text, sizeof(text), "%.2fx (%s ms against %s ms; %s ms in a bare process, its first font query included)",
+             start, Ms(loaded.start.median).c_str(), Ms(loadedMinimal).c_str(), Ms(bare.start.median).c_str());
+    t.push_back({"module start (file manager's DLLs) within 0.75x the minimal handler's cycle", text,
+                 loaded.ran && start <= 0.75});
+  }
   t.push_back({"the DLL leaves the process at its unload", bare.unloaded && loaded.unloaded ? "yes" : "no",
                bare.unloaded && loaded.unloaded});
   if (cycles_) {
@@ -237,7 +260,7 @@ void Report::Print(FILE* out) const {
     s += line;
   };
   for (const Warm& w : warm_)
-    if ((w.entries == 5 && !w.icons) || (w.entries == 5 && w.icons && w.preview))
+    if (w.entries == 5)
       calls("one right-click (" + WarmLabel(w.entries, w.icons, w.preview) + ")", w.calls, w.profiledMicros);
   calls("one right-click (5 entries, icon items, programs on a share of a missing server)", shareCalls_,
         shareProfiledMicros_);
@@ -245,8 +268,8 @@ void Report::Print(FILE* out) const {
 
   s += "targets\n";
   for (const Target& t : Targets()) {
-    char line[400];
-    snprintf(line, sizeof(line), "  %-4s %-58s %s\n", t.met ? "met" : "MISS", t.what.c_str(), t.figure.c_str());
+    char line[512];
+    snprintf(line, sizeof(line), "  %-4s %-72s %s\n", t.met ? "met" : "MISS", t.what.c_str(), t.figure.c_str());
     s += line;
   }
   fputs(s.c_str(), out);

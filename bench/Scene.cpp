@@ -118,6 +118,18 @@ void SetIconItems(bool on) {
   RegCloseKey(key);
 }
 
+void SetMainProgramPath(const std::string& path) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, kProgramKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS)
+    return;
+  RegSetValueExA(key, "cmd", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                 static_cast<DWORD>(path.size() + 1));
+  RegCloseKey(key);
+}
+
+std::string StandinPath() { return ExeDir() + "standin\\Ombrelo.exe"; }
+
 WorkFolder::WorkFolder() {
   char base[MAX_PATH] = {};
   GetTempPathA(MAX_PATH, base);
@@ -162,7 +174,7 @@ MainProgram::MainProgram() {
   for (const char* name : {"OMBRELO_STANDIN_JOURNAL", "OMBRELO_STANDIN_NOPREVIEW", "OMBRELO_STANDIN_DELAY",
                            "OMBRELO_STANDIN_HANG"})
     SetEnvironmentVariableA(name, nullptr);
-  std::string command = "\"" + ExeDir() + "standin\\Ombrelo.exe\"";
+  std::string command = "\"" + StandinPath() + "\"";
   STARTUPINFOA startup{};
   startup.cb = sizeof(startup);
   if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_))

@@ -63,6 +63,11 @@ std::vector<std::string> OpenWithPrograms(int count);
 // default (preview in the shell's menu, preview enabled), then "DisplaySym".
 void ResetProgramKey();
 void SetIconItems(bool on);
+// "cmd": where the extension finds the main program's executable (its icon
+// goes beside "&Ombrelo" with the icon items).
+void SetMainProgramPath(const std::string& path);
+// The stand-in main program built beside the benchmark.
+std::string StandinPath();
 
 // A folder of its own in the temporary directory, removed with its files.
 class WorkFolder {

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Makes the private Wine prefix once (idempotent, safe to call concurrently).
 # The crash debugger is switched off, so a crashing program ends at once
-# instead of starting winedbg and waiting for a person.
+# instead of starting winedbg and waiting for a person. Wine 8 switches its
+# "Light" visual style on in a new prefix; the prefix runs without one (a
+# classic display), and the tests of the themed menu switch Wine's style on
+# for their own processes (menu_display_tests).
 set -euo pipefail
 prefix=${WINEPREFIX:?WINEPREFIX must be set}
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -13,7 +16,7 @@ fail() {
   [ -z "${2:-}" ] || echo "$2" | tail -n 20 | sed 's/^/  /' >&2
   exit 1
 }
-if [ -f "$prefix/.ombrelo-ready-2" ]; then
+if [ -f "$prefix/.ombrelo-ready-3" ]; then
   # A prefix made without the 32-bit loader has no 32-bit system folder.
   if [ ! -d "$prefix/drive_c/windows/syswow64" ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
     fail "this prefix was made without 32-bit support and runs no 32-bit programs: remove it (rm -rf $prefix) and run again"
@@ -43,6 +46,9 @@ REGEDIT4
 [HKEY_CURRENT_USER\Software\Wine\WineDbg]
 "ShowCrashDialog"=dword:00000000
 
+[HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\ThemeManager]
+"ThemeActive"="0"
+
 ; No window manager runs in the virtual display: Wine need not wait for one.
 [HKEY_CURRENT_USER\Software\Wine\X11 Driver]
 "Managed"="N"
@@ -53,4 +59,4 @@ rm -f "$reg_file"
 out=$(wine reg query 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog 2>&1) ||
   fail "the prefix's settings were not written (the crash dialog is still on)" "$out"
 wineserver -w || true
-touch "$prefix/.ombrelo-ready-2"
+touch "$prefix/.ombrelo-ready-3"

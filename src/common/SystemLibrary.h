@@ -10,7 +10,8 @@
 // (the settings), shell32 (the settings folder, program icons,
 // ShellExecute, the folder browser) and ole32 (the selection's medium, the
 // class factory's lock). Loaded here: comdlg32 (the viewer search's
-// open-file dialog).
+// open-file dialog) and uxtheme (the menu theme the preview item is drawn
+// in, at its first drawing).
 //
 // A library is loaded from the system folder only, at its first use, and
 // then stays in the process as a delay-loaded import would: a dialog may

@@ -55,9 +55,12 @@ std::string UpperAscii(std::string text) {
   return text;
 }
 
-bool IsKeyDown(int virtualKey) { return (GetKeyState(virtualKey) & 0x8000) != 0; }
+bool IsKeyDown(int virtualKey, KeyState from) {
+  const SHORT state = from == KeyState::Physical ? GetAsyncKeyState(virtualKey) : GetKeyState(virtualKey);
+  return (state & 0x8000) != 0;
+}
 
-bool IsTextExtension(const std::string& ext) {
+bool IsTextExtension(const std::string& ext, KeyState ctrl) {
   RegKey extKey;
   if (extKey.Open(HKEY_CURRENT_USER, kTxtExtKey)) {
     // The key replaces the built-in list, even when empty; the empty
@@ -72,7 +75,7 @@ bool IsTextExtension(const std::string& ext) {
     case 0:
       return false;
     case 2:
-      return IsKeyDown(VK_CONTROL);
+      return IsKeyDown(VK_CONTROL, ctrl);
     default:
       return true;
   }
@@ -80,7 +83,7 @@ bool IsTextExtension(const std::string& ext) {
 
 bool IsPictureExtension(const std::string& ext) { return InList(kMultiPictureExtensions, ext); }
 
-Classification ClassifySingleFile(const std::string& path) {
+Classification ClassifySingleFile(const std::string& path, KeyState ctrl) {
   const std::string ext = UpperAscii(ExtensionOf(path));
   Classification c;
   if (InList(kPictureExtensions, ext)) {
@@ -88,7 +91,7 @@ Classification ClassifySingleFile(const std::string& path) {
     return c;
   }
   c.pictureItemState = MFS_GRAYED;
-  if (IsTextExtension(ext)) {
+  if (IsTextExtension(ext, ctrl)) {
     c.supported = true;
     c.isTextFile = true;
     return c;

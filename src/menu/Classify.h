@@ -20,17 +20,24 @@ struct Classification {
   UINT pictureItemState = 0;   // 0 usable, MFS_GRAYED (3) greyed picture items
 };
 
+// Where the state of a key is read: the keyboard state of the calling
+// thread, as its messages left it (GetKeyState: the classic menu, asked on
+// the thread that took the right-click), or the key as the user holds it
+// now (GetAsyncKeyState: the Windows 11 command, asked in another process
+// that never sees the key's messages).
+enum class KeyState { OfThread, Physical };
+
 // Classifies one file by its path; reads the text settings, changes no state.
-Classification ClassifySingleFile(const std::string& path);
+Classification ClassifySingleFile(const std::string& path, KeyState ctrl = KeyState::OfThread);
 // ClassifySingleFile, storing IsTextFile and PictureItemState in the shared state.
 bool IsSupportedFile(const std::string& path);
 // An upper-cased extension that a multiple selection keeps as a picture.
 bool IsPictureExtension(const std::string& ext);
 // An upper-cased extension that counts as text under the current settings
 // ("Txt\Ext", "TxtPreview" and, in mode 2, the Ctrl key).
-bool IsTextExtension(const std::string& ext);
+bool IsTextExtension(const std::string& ext, KeyState ctrl = KeyState::OfThread);
 // True while the key is held down.
-bool IsKeyDown(int virtualKey);
+bool IsKeyDown(int virtualKey, KeyState from = KeyState::OfThread);
 // The temporary directory as the system reports it, trailing backslash included.
 std::string GetTempDirectory();
 

@@ -6,6 +6,7 @@
 #include "common/Guarded.h"
 #include "menu/MenuCommands.h"
 #include "server/ClassFactory.h"
+#include "server/ComObject.h"
 
 namespace ombrelo {
 
@@ -22,18 +23,22 @@ IUnknown* TFolContMenu::Inner() { return &inner_; }
 
 MenuLayout TFolContMenu::Layout() const { return {CmdFirst, FirstOpenWithId, LastOpenWithId, HighestOffsetUsed}; }
 
+// The interface table: the interfaces the handler hands out besides its
+// own IUnknown (the inner one, which aggregation keeps apart).
+void* TFolContMenu::OwnInterface(REFIID riid) {
+  IContextMenu3* const menu = this;
+  return FindInterface({{IID_IShellExtInit, static_cast<IShellExtInit*>(this)},
+                        {IID_IContextMenu, menu},
+                        {IID_IContextMenu2, menu},
+                        {IID_IContextMenu3, menu},
+                        {IID_ISupportErrorInfo, static_cast<ISupportErrorInfo*>(this)}},
+                       riid);
+}
+
 // The non-delegating IUnknown: the object's own identity and reference count.
 STDMETHODIMP TFolContMenu::InnerUnknown::QueryInterface(REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
-  IUnknown* found = nullptr;
-  if (riid == IID_IUnknown)
-    found = this;
-  else if (riid == IID_IShellExtInit)
-    found = static_cast<IShellExtInit*>(self_);
-  else if (riid == IID_IContextMenu || riid == IID_IContextMenu2 || riid == IID_IContextMenu3)
-    found = static_cast<IContextMenu3*>(self_);
-  else if (riid == IID_ISupportErrorInfo)
-    found = static_cast<ISupportErrorInfo*>(self_);
+  IUnknown* found = riid == IID_IUnknown ? this : static_cast<IUnknown*>(self_->OwnInterface(riid));
   *ppv = found;
   if (!found) return E_NOINTERFACE;
   found->AddRef();
@@ -55,10 +60,7 @@ STDMETHODIMP_(ULONG) TFolContMenu::AddRef() { return outer_->AddRef(); }
 STDMETHODIMP_(ULONG) TFolContMenu::Release() { return outer_->Release(); }
 
 STDMETHODIMP TFolContMenu::InterfaceSupportsErrorInfo(REFIID riid) {
-  return riid == IID_IUnknown || riid == IID_IShellExtInit || riid == IID_IContextMenu ||
-                 riid == IID_IContextMenu2 || riid == IID_IContextMenu3 || riid == IID_ISupportErrorInfo
-             ? S_OK
-             : S_FALSE;
+  return riid == IID_IUnknown || OwnInterface(riid) ? S_OK : S_FALSE;
 }
 
 STDMETHODIMP TFolContMenu::Initialize(PCIDLIST_ABSOLUTE, IDataObject* lpdobj, HKEY) {

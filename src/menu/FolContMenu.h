@@ -93,6 +93,9 @@ class TFolContMenu final : public IShellExtInit, public IContextMenu3, public IS
   UniqueBitmap PreviewBitmap;
 
  private:
+  // The pointer for one of the handler's interfaces (not IUnknown); null for another.
+  void* OwnInterface(REFIID riid);
+
   class InnerUnknown : public IUnknown {
    public:
     explicit InnerUnknown(TFolContMenu* self) : self_(self) {}

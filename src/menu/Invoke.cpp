@@ -81,6 +81,14 @@ bool HandsToMainProgram(UINT offset, UINT shift, bool isTextFile, const Selected
   return wallpaper && !IsBitmapFile(file);
 }
 
+// WordPad, or where it cannot be started (Windows 11 24H2 has none) the
+// file's own program, as the shell opens the file.
+void OpenInWordpad(const std::wstring& path) {
+  const auto started = reinterpret_cast<INT_PTR>(
+      ShellExecuteW(nullptr, L"open", L"wordpad", QuotedWide(path).c_str(), L"", SW_SHOWNORMAL));
+  if (started <= 32) ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
 }  // namespace
 
 HRESULT TFolContMenu::RunCommand(const CMINVOKECOMMANDINFO* lpici) {
@@ -132,9 +140,7 @@ HRESULT RunItemCommand(const MenuSelection state, const MenuLayout& layout, UINT
       case CmdPrintText:
         return run([&] { ShellExecuteW(nullptr, L"print", file.Path.c_str(), L"", L"", SW_SHOWNORMAL); });
       case CmdWordpadText:
-        return run([&] {
-          ShellExecuteW(nullptr, L"open", L"wordpad", QuotedWide(file.Path).c_str(), L"", SW_SHOWNORMAL);
-        });
+        return run([&] { OpenInWordpad(file.Path); });
       case CmdCopyText: return run([&] { CopyToClipboard(file, false, state.IsTextFile); });
       case CmdCopyTextName: return run([&] { CopyToClipboard(file, true, state.IsTextFile); });
       case CmdTextOptions: return run([&] { SendMainProgramCommand(path, "options"); });

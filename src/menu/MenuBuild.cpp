@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "bridge/Channel.h"
+#include "bridge/MainProgram.h"
 #include "bridge/Wallpaper.h"
 #include "common/FileNames.h"
 #include "common/PathRule.h"
@@ -66,6 +67,21 @@ void AttachPopup(HMENU menu, UINT position, UniqueMenu& submenu, const std::stri
   if (submenu && ModifyMenuA(menu, position, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(submenu.get()),
                              caption.c_str()))
     submenu.release();
+}
+
+// Gives the item at position the main program's icon, as the open-with
+// entries have their programs' (with "DisplaySym"), when Ombrelo.exe is
+// found; the bitmap joins theirs in MenuBitmaps.
+void SetMainProgramIcon(HMENU menu, UINT position) {
+  const std::string program = FindMainProgramExecutable();
+  if (program.empty()) return;
+  HBITMAP bitmap = ProgramIconItemBitmap(program);
+  if (!bitmap) return;
+  MENUITEMINFOA item{};
+  item.cbSize = sizeof(item);
+  item.fMask = MIIM_BITMAP;
+  item.hbmpItem = bitmap;
+  SetMenuItemInfoA(menu, position, TRUE, &item);
 }
 
 // The preview bitmap file exists where the menu may read it while it is
@@ -300,10 +316,12 @@ HRESULT TFolContMenu::BuildMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UI
 
   InsertItem(hmenu, indexMenu, kOrdinaryItemMask, MFT_SEPARATOR, 0, F + shift + CmdTopLevel, std::string());
   if (InsertItem(hmenu, indexMenu + 1, kTopLevelItemMask, MFT_STRING, 0, F + shift + CmdTopLevel, kTopLevelCaption,
-                 mainMenu))
+                 mainMenu)) {
     main.release();  // the shell's menu owns it now
-  else
+    if (state.DisplaySymEnabled) SetMainProgramIcon(hmenu, indexMenu + 1);
+  } else {
     MessageBeep(0);
+  }
 
   // The main program prepares the preview and may fill in the information
   // lines of the menu it receives while it handles each request.

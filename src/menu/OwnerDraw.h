@@ -1,7 +1,7 @@
 #pragma once
 // The menu items that are not plain text: the preview picture (owner-drawn
-// from the preview bitmap file) and the open-with entries shown with their
-// program's icon.
+// from the preview bitmap file) and the items shown with a program's icon
+// (the open-with entries and "&Ombrelo").
 #include <windows.h>
 
 #include <string>
@@ -18,41 +18,59 @@ UniqueBitmap LoadBitmapFile(const std::string& path);
 // corner at (x, y); draws nothing when there is no readable file.
 void DrawPreviewBitmap(HDC dc, int x, int y);
 
-// The display information context and the memory DC with the menu font
-// that icon items are painted on. Made at the first item that needs them
-// and shared by the items of one submenu: a display context is costly.
+// The small icon the shell shows for a program file (LoadProgramIcon: for
+// a program on a network share or a drive that is not ready, the icon of its
+// file type), or null when it has none. The icon items and the "&Ombrelo"
+// item take theirs from here.
+UniqueIcon ProgramSmallIcon(const std::string& programPath);
+
+// The small-icon size of the display's scale (SM_CXSMICON x SM_CYSMICON):
+// 16 x 16 at 96 DPI, 32 x 32 at 192 DPI.
+SIZE SmallIconSize();
+
+// The icon drawn at size into a new 32-bit top-down DIB section whose
+// pixels carry premultiplied alpha (what a menu item's hbmpItem shows with
+// its transparency). dc is a memory DC to draw on. Null when a drawing
+// resource cannot be had.
+UniqueBitmap MakeAlphaIconBitmap(HICON icon, SIZE size, HDC dc);
+
+// The memory DC that the bitmaps of menu items are drawn on, made at the
+// first item that needs it and shared by the items of one menu.
 class IconItemCanvas {
  public:
   IconItemCanvas() = default;
   IconItemCanvas(const IconItemCanvas&) = delete;
   IconItemCanvas& operator=(const IconItemCanvas&) = delete;
-  ~IconItemCanvas();
 
-  // Paints the picture of an icon item: the icon, then the caption in the
-  // menu font, on the menu colour. The bitmap is recorded in MenuBitmaps;
-  // null when a drawing resource cannot be had.
-  HBITMAP Paint(HICON icon, const std::string& caption);
+  // The icon as a menu item's bitmap at the small-icon size, recorded in
+  // MenuBitmaps; null when a drawing resource cannot be had.
+  HBITMAP Paint(HICON icon);
 
  private:
   bool Ready();
-  UniqueDc display_, dc_;
-  HGDIOBJ oldFont_ = nullptr;
+  UniqueDc dc_;
+  SIZE size_{};
 };
 
-// Paints one icon item on a canvas of its own.
-HBITMAP PaintIconItem(HICON icon, const std::string& caption);
+// Paints one item bitmap on a canvas of its own.
+HBITMAP PaintIconItem(HICON icon);
+
+// The bitmap of a program's small icon for a menu item (hbmpItem), recorded
+// in MenuBitmaps until the next FreeMenuBitmaps; null when the program has
+// no icon. Without a canvas the bitmap gets its own.
+HBITMAP ProgramIconItemBitmap(const std::string& programPath, IconItemCanvas* canvas = nullptr);
 
 // A "temp" entry is a placeholder of the main program: as an icon item it
 // shows nothing.
 inline bool IsPlaceholderProgram(const std::string& programPath) { return programPath == "temp"; }
 
-// Appends one open-with entry to submenu: a bitmap item with the program's
-// small icon (LoadProgramIcon: the icon of its file type for a program on a
-// network share or a drive that is not ready) and the caption in the menu
-// font, or a plain text item when the program has no icon. A program path
-// of exactly "temp" gets no item (false).
-// The item bitmap is kept in MenuBitmaps until the next FreeMenuBitmaps.
-// Entries of one submenu share canvas; without one, the item gets its own.
+// Appends one open-with entry to submenu: a string item with the caption
+// and, as its bitmap (hbmpItem), the program's small icon (LoadProgramIcon:
+// the icon of its file type for a program on a network share or a drive
+// that is not ready); a plain text item when the program has no icon. A
+// program path of exactly "temp" gets no item (false). The item bitmap is
+// kept in MenuBitmaps until the next FreeMenuBitmaps. Entries of one
+// submenu share canvas; without one, the item gets its own.
 bool InsertIconMenuItem(const std::string& programPath, const std::string& caption, UINT commandId, HMENU submenu,
                         IconItemCanvas* canvas = nullptr);
 

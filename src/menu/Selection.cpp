@@ -148,7 +148,7 @@ HRESULT TFolContMenu::InitializeSelection(IDataObject* lpdobj) {
   return c.Accepted ? S_OK : E_FAIL;
 }
 
-MenuSelection CaptureSelection(const DropList& list) {
+MenuSelection CaptureSelection(const DropList& list, KeyState ctrl) {
   MenuSelection c;
   if (list.Count == 0 || (list.Count == 1 && list.Files.empty())) return c;
   c.InBosaDialog = IsBosaWindow(GetForegroundWindow());
@@ -159,7 +159,7 @@ MenuSelection CaptureSelection(const DropList& list) {
   if (list.Count == 1) {
     c.SelectedFiles.push_back(list.Files.front());
     c.SelectedPaths.push_back(list.Paths.front());
-    const Classification kind = ClassifySingleFile(AnsiExtensionOf(list.Paths.front()));
+    const Classification kind = ClassifySingleFile(AnsiExtensionOf(list.Paths.front()), ctrl);
     c.IsTextFile = kind.isTextFile;
     c.PictureItemState = kind.pictureItemState;
     c.Accepted = kind.supported;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "menu/Classify.h"
 #include "menu/DropList.h"
 #include "menu/FolContMenu.h"
 
@@ -25,8 +26,9 @@ bool ReadDisplaySym();
 // What selection capture makes of a file list, changing no state: the
 // files the commands act on (one file, or the pictures of several), the
 // single file's classification (which reads the text settings and the Ctrl
-// key), the "bosa_" dialog flag and the preview bitmap's path. Accepted
-// says whether the handler offers a menu. DisplaySymEnabled is left clear.
-MenuSelection CaptureSelection(const DropList& list);
+// key, from ctrl), the "bosa_" dialog flag and the preview bitmap's path.
+// Accepted says whether the handler offers a menu. DisplaySymEnabled is
+// left clear.
+MenuSelection CaptureSelection(const DropList& list, KeyState ctrl = KeyState::OfThread);
 
 }  // namespace ombrelo

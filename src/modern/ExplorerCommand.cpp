@@ -19,6 +19,7 @@
 #include "menu/ProgramIcon.h"
 #include "modern/ShellItems.h"
 #include "server/ClassFactory.h"
+#include "server/ComObject.h"
 
 namespace ombrelo {
 
@@ -30,27 +31,6 @@ using Microsoft::WRL::ComPtr;
 namespace {
 
 using Offered = std::shared_ptr<const OfferedMenu>;
-
-// Reference count and the module's count of live objects, which
-// DllCanUnloadNow reads.
-class Counted {
- public:
-  Counted() { InterlockedIncrement(&LiveObjectCount); }
-  virtual ~Counted() { InterlockedDecrement(&LiveObjectCount); }
-  Counted(const Counted&) = delete;
-  Counted& operator=(const Counted&) = delete;
-
- protected:
-  ULONG Add() { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-  ULONG Drop() {
-    const LONG n = InterlockedDecrement(&refs_);
-    if (n == 0) delete this;
-    return static_cast<ULONG>(n);
-  }
-
- private:
-  LONG refs_ = 1;
-};
 
 // The site Explorer gives a command, kept for the owner window of dialogs.
 class Site {
@@ -115,25 +95,11 @@ HRESULT IconOf(const std::string& program, LPWSTR* icon) {
   return ShellString(location, icon);
 }
 
-class TExplorerSubCommand final : public Counted, public IExplorerCommand, public IObjectWithSite {
+class TExplorerSubCommand final : public ComObject<IExplorerCommand, IObjectWithSite> {
  public:
   TExplorerSubCommand(Offered offered, size_t index, IUnknown* site) : offered_(std::move(offered)), index_(index) {
     site_.Set(site);
   }
-
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IExplorerCommand) *ppv = static_cast<IExplorerCommand*>(this);
-    else if (riid == IID_IObjectWithSite) *ppv = static_cast<IObjectWithSite*>(this);
-    else {
-      *ppv = nullptr;
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return Add(); }
-  STDMETHODIMP_(ULONG) Release() override { return Drop(); }
 
   STDMETHODIMP GetTitle(IShellItemArray*, LPWSTR* name) override {
     return Guarded(E_FAIL, [&]() -> HRESULT {
@@ -220,23 +186,10 @@ class TExplorerSubCommand final : public Counted, public IExplorerCommand, publi
   Site site_;
 };
 
-class TExplorerCommandEnum final : public Counted, public IEnumExplorerCommand {
+class TExplorerCommandEnum final : public ComObject<IEnumExplorerCommand> {
  public:
   TExplorerCommandEnum(Offered offered, ComPtr<IUnknown> site, size_t next = 0)
       : offered_(std::move(offered)), site_(std::move(site)), next_(next) {}
-
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IEnumExplorerCommand) {
-      *ppv = static_cast<IEnumExplorerCommand*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return Add(); }
-  STDMETHODIMP_(ULONG) Release() override { return Drop(); }
 
   STDMETHODIMP Next(ULONG count, IExplorerCommand** commands, ULONG* fetched) override {
     ULONG given = 0;
@@ -282,22 +235,8 @@ class TExplorerCommandEnum final : public Counted, public IEnumExplorerCommand {
   size_t next_;
 };
 
-class TExplorerCommand final : public Counted, public IExplorerCommand, public IObjectWithSite {
+class TExplorerCommand final : public ComObject<IExplorerCommand, IObjectWithSite> {
  public:
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IExplorerCommand) *ppv = static_cast<IExplorerCommand*>(this);
-    else if (riid == IID_IObjectWithSite) *ppv = static_cast<IObjectWithSite*>(this);
-    else {
-      *ppv = nullptr;
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return Add(); }
-  STDMETHODIMP_(ULONG) Release() override { return Drop(); }
-
   STDMETHODIMP GetTitle(IShellItemArray*, LPWSTR* name) override {
     return Guarded(E_FAIL, [&] { return ShellString(PlainCaption(kTopLevelCaption), name); });
   }

@@ -42,7 +42,10 @@ MenuSelection SelectionOfItems(IShellItemArray* items) {
   }
   DropList list = FileListOf(paths);
   list.Count = count;
-  MenuSelection selection = CaptureSelection(list);
+  // The Windows 11 menu asks from the COM surrogate, a process that never
+  // sees the keyboard messages of the right-click: Ctrl is read as the user
+  // holds it.
+  MenuSelection selection = CaptureSelection(list, KeyState::Physical);
   if (!selection.IsMultiSelection) selection.DisplaySymEnabled = ReadDisplaySym();
   return selection;
 }

@@ -12,7 +12,10 @@
 namespace ombrelo {
 
 // The items' file-system paths in UTF-16, kept beside their ANSI forms
-// (SelectedFileOf) and classified as the classic menu classifies them. Folders and items outside the file system are left out
+// (SelectedFileOf) and classified as the classic menu classifies them,
+// except that the Ctrl key is read as the user holds it (GetAsyncKeyState):
+// the Windows 11 menu asks from another process, which never sees the key's
+// messages. Folders and items outside the file system are left out
 // of the list (they count as names without a usable form). No array, or an
 // empty one: a selection that is not accepted.
 MenuSelection SelectionOfItems(IShellItemArray* items);

@@ -5,6 +5,7 @@
 #include "common/Guarded.h"
 #include "lang/DMSStrings.h"
 #include "menu/FolContMenu.h"
+#include "server/ComObject.h"
 #include "modern/ExplorerCommand.h"
 
 namespace ombrelo {
@@ -40,13 +41,11 @@ std::string ErrorBoxText(std::string text) {
 
 STDMETHODIMP TModuleFactory::QueryInterface(REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
-  if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-    *ppv = static_cast<IClassFactory*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *ppv = nullptr;
-  return E_NOINTERFACE;
+  IClassFactory* const factory = this;
+  *ppv = FindInterface({{IID_IUnknown, factory}, {IID_IClassFactory, factory}}, riid);
+  if (!*ppv) return E_NOINTERFACE;
+  AddRef();
+  return S_OK;
 }
 
 STDMETHODIMP_(ULONG) TModuleFactory::AddRef() {

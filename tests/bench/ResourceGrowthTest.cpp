@@ -1,4 +1,5 @@
-// Ten thousand right-clicks as the shell makes them, with icon items and a
+// Ten thousand right-clicks as the shell makes them, with icon items (the
+// open-with entries' and the main program's beside "&Ombrelo") and a
 // preview that is requested, loaded, measured and drawn every time, leave
 // the process's memory, kernel handles, GDI and USER objects where they were.
 #include <gtest/gtest.h>
@@ -28,7 +29,7 @@ std::string OpenWithSection() {
 MENUITEMINFOA ItemInfo(HMENU menu, UINT item, BOOL byPosition) {
   MENUITEMINFOA info{};
   info.cbSize = sizeof(info);
-  info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_SUBMENU;
+  info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_SUBMENU | MIIM_BITMAP;
   GetMenuItemInfoA(menu, item, byPosition, &info);
   return info;
 }
@@ -38,6 +39,7 @@ MENUITEMINFOA ItemInfo(HMENU menu, UINT item, BOOL byPosition) {
 TEST(ResourceGrowth, TenThousandRightClicksWithIconItemsAndAPreviewLeaveNothingBehind) {
   ResetProgramKey();  // preview in the shell's menu
   SetIconItems(true);
+  SetMainProgramPath(StandinPath());  // found: "&Ombrelo" gets its icon
   SettingsFile settings;
   settings.Write(OpenWithSection());
   WorkFolder work;
@@ -66,8 +68,9 @@ TEST(ResourceGrowth, TenThousandRightClicksWithIconItemsAndAPreviewLeaveNothingB
     EXPECT_TRUE(ItemInfo(shell, kFirstId + 3, FALSE).fType & MFT_OWNERDRAW) << "preview item";
     const HMENU openWith = ItemInfo(ItemInfo(shell, 1, TRUE).hSubMenu, 0, TRUE).hSubMenu;
     ASSERT_NE(nullptr, openWith);
-    EXPECT_TRUE(ItemInfo(openWith, 0, TRUE).fType & MFT_BITMAP) << "icon item";
-    EXPECT_FALSE(ItemInfo(openWith, 1, TRUE).fType & MFT_BITMAP) << "plain item";
+    EXPECT_NE(nullptr, ItemInfo(openWith, 0, TRUE).hbmpItem) << "icon item";
+    EXPECT_EQ(nullptr, ItemInfo(openWith, 1, TRUE).hbmpItem) << "plain item";
+    EXPECT_NE(nullptr, ItemInfo(shell, 1, TRUE).hbmpItem) << "the main program's icon beside \"&Ombrelo\"";
     menu->Release();
     init->Release();
     DestroyMenu(shell);

@@ -88,11 +88,13 @@ void SetLanguage(unsigned char language);
 // The selection as Initialize would leave it.
 void SelectFiles(const std::vector<std::string>& files, bool isTextFile);
 
-// Registers a program for a shell verb of ".txt" and as the application
-// path of "wordpad", and removes what it added.
+// Registers a program for a shell verb of ".txt" ("print" by default) and
+// another as the application path of "wordpad" (by default the same one),
+// and removes what it added.
 class ShellRegistrations {
  public:
-  explicit ShellRegistrations(const std::string& program) {
+  explicit ShellRegistrations(const std::string& program, const std::string& verb = "print",
+                              std::optional<std::string> wordpad = std::nullopt) {
     ombrelo::RegKey txt;
     txt.Create(HKEY_CLASSES_ROOT, ".txt");
     textClass_ = txt.ReadString("").value_or("");
@@ -101,16 +103,16 @@ class ShellRegistrations {
       txt.WriteString("", textClass_);
       createdClass_ = true;
     }
-    printKey_ = textClass_ + "\\shell\\print\\command";
-    ombrelo::RegKey print;
-    print.Create(HKEY_CLASSES_ROOT, printKey_.c_str());
-    oldPrint_ = print.ReadString("");
-    print.WriteString("", "\"" + program + "\" /p \"%1\"");
+    verbKey_ = textClass_ + "\\shell\\" + verb + "\\command";
+    ombrelo::RegKey command;
+    command.Create(HKEY_CLASSES_ROOT, verbKey_.c_str());
+    oldCommand_ = command.ReadString("");
+    command.WriteString("", "\"" + program + "\"" + (verb == "print" ? " /p" : "") + " \"%1\"");
     // Windows looks up "wordpad.exe"; Wine the name as given.
     for (const char* name : {"wordpad.exe", "wordpad"}) {
       ombrelo::RegKey app;
       app.Create(HKEY_LOCAL_MACHINE, (std::string(kAppPaths) + name).c_str());
-      app.WriteString("", program);
+      app.WriteString("", wordpad.value_or(program));
     }
   }
   ~ShellRegistrations() {
@@ -120,17 +122,17 @@ class ShellRegistrations {
       ombrelo::RegKey txt;
       if (txt.Open(HKEY_CLASSES_ROOT, ".txt")) txt.DeleteValue("");
     } else {
-      ombrelo::RegKey print;
-      print.Create(HKEY_CLASSES_ROOT, printKey_.c_str());
-      if (oldPrint_) print.WriteString("", *oldPrint_);
-      else print.DeleteValue("");
+      ombrelo::RegKey command;
+      command.Create(HKEY_CLASSES_ROOT, verbKey_.c_str());
+      if (oldCommand_) command.WriteString("", *oldCommand_);
+      else command.DeleteValue("");
     }
   }
 
  private:
   static constexpr char kAppPaths[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
-  std::string textClass_, printKey_;
-  std::optional<std::string> oldPrint_;
+  std::string textClass_, verbKey_;
+  std::optional<std::string> oldCommand_;
   bool createdClass_ = false;
 };
 

@@ -259,3 +259,16 @@ TEST_F(Commands, ThePreviewItemFollowsStatusOrderAndViewerSettings) {
   ASSERT_EQ(2u, records.size());
   EXPECT_NE(std::string::npos, records[1].commandLine.find("viewer.exe" "")) << records[1].commandLine;
 }
+
+TEST_F(Commands, WithoutWordpadTheTextFileOpensInItsOwnProgram) {
+  // WordPad cannot be started (Windows 11 24H2 has none): its application
+  // path names no file. The file's association opens it instead.
+  Recorder recorder;
+  ShellRegistrations shell(recorder.Install("viewer.exe"), "open", "C:\\no\\such\\folder\\wordpad.exe");
+  Handler handler;
+  handler.Open({text});
+  EXPECT_EQ(S_OK, handler.Invoke(1));
+  auto records = recorder.WaitForRecords(1);
+  ASSERT_EQ(1u, records.size());
+  EXPECT_NE(std::string::npos, records[0].commandLine.find("\"" + text + "\"")) << records[0].commandLine;
+}

@@ -289,3 +289,48 @@ TEST_F(MenuTest, DefaultOnlyBuildsTheFullMenuAllTheSame) {
   EXPECT_EQ(DescribeTree(Shell()), DescribeTree(other));
   DestroyMenu(other);
 }
+
+TEST_F(MenuTest, TheOmbreloItemShowsTheMainProgramsIconWhenTheProgramIsFound) {
+  char system[MAX_PATH] = {};
+  GetSystemDirectoryA(system, MAX_PATH);
+  const std::string program = std::string(system) + "\\notepad.exe";  // stands in as Ombrelo.exe
+  const std::string text = SampleFile("notes.txt");
+  testsupport::SetProgramDword("Txt", "TxtPreview", 1);
+  struct Case {
+    const char* what;
+    const char* cmd;  // the "cmd" value, or none
+    const char* displaySym;
+    bool icon;
+  } cases[] = {
+      {"main program found", program.c_str(), "true", true},
+      {"main program not found", nullptr, "true", false},
+      {"stored program missing", "C:\\no\\such\\Ombrelo.exe", "true", false},
+      {"icons switched off", program.c_str(), "false", false},
+  };
+  for (const Case& c : cases) {
+    for (const std::string& file : {picture_, text}) {
+      SCOPED_TRACE(std::string(c.what) + ", " + file);
+      testsupport::SetProgramString(nullptr, "DisplaySym", c.displaySym);
+      if (c.cmd) testsupport::SetProgramString(nullptr, "cmd", c.cmd);
+      else testsupport::SetProgramString(nullptr, "cmd", "");
+      Handler h({file});
+      HMENU shell = ShellMenu(5);
+      ASSERT_GT(h.Query(shell, 5, F), 0);
+      const Item top = Items(shell)[6];
+      EXPECT_EQ("&Ombrelo", top.text);
+      EXPECT_NE(nullptr, top.sub);
+      EXPECT_EQ(static_cast<UINT>(MFT_STRING), top.type & (MFT_BITMAP | MFT_OWNERDRAW | MFT_SEPARATOR));
+      if (c.icon) {
+        ASSERT_NE(nullptr, top.bitmap);
+        DIBSECTION dib{};
+        ASSERT_EQ(static_cast<int>(sizeof(dib)), GetObjectA(top.bitmap, sizeof(dib), &dib));
+        EXPECT_EQ(32, dib.dsBm.bmBitsPixel);
+        EXPECT_EQ(GetSystemMetrics(SM_CXSMICON), dib.dsBm.bmWidth);
+        EXPECT_EQ(GetSystemMetrics(SM_CYSMICON), dib.dsBm.bmHeight);
+      } else {
+        EXPECT_EQ(nullptr, top.bitmap);
+      }
+      DestroyMenu(shell);
+    }
+  }
+}

@@ -69,6 +69,8 @@ TEST(ResourceCount, SeesObjectsComeAndGo) {
 
 TEST(RightClicks, ThousandsWithIconItemsAndAPreviewLeaveNothingBehind) {
   testsupport::ResetProgramKey();  // icon items on, preview in the shell's menu
+  // The main program is found: "&Ombrelo" gets its icon beside the entries'.
+  testsupport::SetProgramString(nullptr, "cmd", SystemProgram("notepad.exe"));
   UserSettings settings;
   const std::string programs[] = {SystemProgram("notepad.exe"), SystemProgram("winhlp32.exe"),
                                   "C:\\no\\such\\program.exe", "temp"};

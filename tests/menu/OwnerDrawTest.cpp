@@ -2,7 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "support/Bitmaps.h"
 #include "common/Handles.h"
@@ -25,16 +28,6 @@ std::string SystemProgram() {
   return std::string(dir) + "\\notepad.exe";
 }
 
-SIZE CaptionExtent(const std::string& caption) {
-  HDC dc = CreateCompatibleDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, Globals().MenuFont);
-  SIZE size{};
-  GetTextExtentPointA(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
-  SelectObject(dc, old);
-  DeleteDC(dc);
-  return size;
-}
-
 struct MenuItem {
   UINT type = 0;
   UINT id = 0;
@@ -53,19 +46,62 @@ MenuItem ItemAt(HMENU menu, int pos) {
   return MenuItem{info.fType, info.wID, text, info.hbmpItem};
 }
 
-bool HasInkIn(HBITMAP bitmap, int left, int right, int height) {
-  SIZE size = testsupport::BitmapSize(bitmap);
-  Canvas canvas(size.cx, size.cy, RGB(0, 0, 0));
-  HDC source = CreateCompatibleDC(nullptr);
-  HGDIOBJ old = SelectObject(source, bitmap);
-  BitBlt(canvas.dc(), 0, 0, size.cx, size.cy, source, 0, 0, SRCCOPY);
-  SelectObject(source, old);
-  DeleteDC(source);
-  const COLORREF menu = GetSysColor(COLOR_MENU);
-  for (int y = 0; y < height; ++y)
-    for (int x = left; x < right; ++x)
-      if (canvas.At(x, y) != menu) return true;
-  return false;
+// The pixels of a 32-bit bitmap, alpha byte included, as 0xAARRGGBB top down.
+struct ArgbPixels {
+  SIZE size{};
+  std::vector<uint32_t> bits;
+  uint32_t At(int x, int y) const { return bits[static_cast<size_t>(y * size.cx + x)]; }
+  static int Alpha(uint32_t p) { return static_cast<int>(p >> 24); }
+};
+
+ArgbPixels PixelsOf(HBITMAP bitmap) {
+  ArgbPixels p;
+  DIBSECTION dib{};
+  if (GetObjectA(bitmap, sizeof(dib), &dib) != sizeof(dib)) return p;  // not a DIB section
+  p.bits = testsupport::ArgbPixels(bitmap, &p.size);
+  return p;
+}
+
+// Every colour channel of a premultiplied pixel is at most its alpha.
+bool Premultiplied(uint32_t p) {
+  const uint32_t a = p >> 24;
+  return ((p >> 16) & 0xFF) <= a && ((p >> 8) & 0xFF) <= a && (p & 0xFF) <= a;
+}
+
+// A bitmap for a menu item: a 32-bit DIB section of the size, premultiplied
+// and opaque somewhere. Without a reference icon its four corners are
+// transparent; with one (of the same size) every pixel is as transparent
+// as the icon's.
+void ExpectItemBitmap(HBITMAP bitmap, SIZE size, HICON reference = nullptr) {
+  const ArgbPixels p = PixelsOf(bitmap);
+  ASSERT_FALSE(p.bits.empty()) << "not a 32-bit DIB section";
+  EXPECT_EQ(size.cx, p.size.cx);
+  EXPECT_EQ(size.cy, p.size.cy);
+  if (p.size.cx != size.cx || p.size.cy != size.cy) return;
+  if (reference) {
+    SIZE iconSize{};
+    const std::vector<int> coverage = testsupport::IconCoverage(reference, &iconSize);
+    ASSERT_EQ(size.cx, iconSize.cx) << "the program's icon at the small-icon size";
+    int differing = 0, transparentCorners = 0;
+    for (int y = 0; y < size.cy; ++y)
+      for (int x = 0; x < size.cx; ++x)
+        if (std::abs(ArgbPixels::Alpha(p.At(x, y)) - coverage[static_cast<size_t>(y * size.cx + x)]) > 2) ++differing;
+    EXPECT_EQ(0, differing) << "pixels whose transparency is not the icon's";
+    for (POINT c : {POINT{0, 0}, POINT{size.cx - 1, 0}, POINT{0, size.cy - 1}, POINT{size.cx - 1, size.cy - 1}})
+      transparentCorners += p.At(c.x, c.y) == 0;
+    EXPECT_GT(transparentCorners, 0);
+  } else {
+    for (POINT c : {POINT{0, 0}, POINT{size.cx - 1, 0}, POINT{0, size.cy - 1}, POINT{size.cx - 1, size.cy - 1}})
+      EXPECT_EQ(0u, p.At(c.x, c.y)) << "corner " << c.x << "," << c.y;
+  }
+  bool opaque = false, premultiplied = true;
+  for (int y = 0; y < p.size.cy; ++y)
+    for (int x = 0; x < p.size.cx; ++x) {
+      opaque |= ArgbPixels::Alpha(p.At(x, y)) == 255;
+      premultiplied &= Premultiplied(p.At(x, y));
+    }
+  EXPECT_TRUE(opaque);
+  EXPECT_TRUE(premultiplied);
 }
 
 class IconItems : public testing::Test {
@@ -78,30 +114,63 @@ class IconItems : public testing::Test {
   UniqueMenu menu_{CreatePopupMenu()};
 };
 
+// An icon of 16 x 16 with its corners transparent, an opaque red middle and
+// one pixel (8, 1) half covered in blue, made as colour and mask (32 bits
+// with alpha, 24 bits with a mask) or as a monochrome icon (black middle).
+UniqueIcon TestIcon(int colourBits) {
+  const int n = 16;
+  auto inside = [](int x, int y) { return x >= 2 && x < 14 && y >= 2 && y < 14; };
+  std::vector<BYTE> mask(n * n / 8, 0xFF);
+  for (int y = 0; y < n; ++y)
+    for (int x = 0; x < n; ++x)
+      if (inside(x, y) || (colourBits == 32 && x == 8 && y == 1)) mask[y * 2 + x / 8] &= ~(0x80 >> (x % 8));
+  if (colourBits == 1) {
+    std::vector<BYTE> black(n * n / 8, 0x00);
+    return UniqueIcon(CreateIcon(nullptr, n, n, 1, 1, mask.data(), black.data()));
+  }
+  BITMAPV5HEADER h{};
+  h.bV5Size = sizeof(h);
+  h.bV5Width = n;
+  h.bV5Height = -n;
+  h.bV5Planes = 1;
+  h.bV5BitCount = static_cast<WORD>(colourBits == 32 ? 32 : 24);
+  h.bV5Compression = BI_RGB;
+  void* bits = nullptr;
+  HDC screen = GetDC(nullptr);
+  UniqueBitmap colour(CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&h), DIB_RGB_COLORS, &bits, nullptr, 0));
+  ReleaseDC(nullptr, screen);
+  const int stride = colourBits == 32 ? n * 4 : (n * 3 + 3) / 4 * 4;
+  for (int y = 0; y < n; ++y)
+    for (int x = 0; x < n; ++x) {
+      BYTE* px = static_cast<BYTE*>(bits) + y * stride + x * (colourBits == 32 ? 4 : 3);
+      if (inside(x, y)) px[0] = 0, px[1] = 0, px[2] = 255;  // red, opaque
+      if (colourBits == 32) px[3] = inside(x, y) ? 255 : 0;
+      if (colourBits == 32 && x == 8 && y == 1) px[0] = 255, px[1] = 0, px[2] = 0, px[3] = 128;  // blue, half
+    }
+  UniqueBitmap maskBitmap(CreateBitmap(n, n, 1, 1, mask.data()));
+  ICONINFO info{TRUE, 0, 0, maskBitmap.get(), colour.get()};
+  return UniqueIcon(CreateIconIndirect(&info));
+}
+
 }  // namespace
 
-TEST_F(IconItems, AProgramWithAnIconGetsIconAndCaptionOnMenuColour) {
-  const std::string caption = "Notepad";
+TEST_F(IconItems, AProgramWithAnIconGetsAStringItemWithTheIconAsAlphaBitmap) {
+  const std::string caption = "&Notepad";
   ASSERT_TRUE(InsertIconMenuItem(SystemProgram(), caption, 115, menu_.get()));
   ASSERT_EQ(1, GetMenuItemCount(menu_.get()));
   MenuItem item = ItemAt(menu_.get(), 0);
-  EXPECT_TRUE(item.type & MFT_BITMAP);
+  EXPECT_EQ(static_cast<UINT>(MFT_STRING), item.type & (MFT_BITMAP | MFT_SEPARATOR | MFT_OWNERDRAW));
+  EXPECT_EQ(caption, item.text);
   EXPECT_EQ(115u, item.id);
   ASSERT_NE(nullptr, item.bitmap);
 
   SharedState s = SnapshotState();
   ASSERT_EQ(1, s.MenuBitmapCount);
   EXPECT_EQ(item.bitmap, s.MenuBitmaps[0]);
-
-  const int icon = GetSystemMetrics(SM_CXSMICON);
-  const SIZE text = CaptionExtent(caption);
-  const SIZE size = testsupport::BitmapSize(item.bitmap);
-  EXPECT_EQ(text.cx + icon + 16, size.cx);
-  EXPECT_EQ(std::max<int>(text.cy, icon) + 2, size.cy);
-  EXPECT_EQ(GetSysColor(COLOR_MENU), Canvas::BitmapPixel(item.bitmap, 0, 0));
-  EXPECT_TRUE(HasInkIn(item.bitmap, 2, 2 + icon, size.cy)) << "icon";
-  EXPECT_TRUE(HasInkIn(item.bitmap, icon + 10, size.cx, size.cy)) << "caption";
-  EXPECT_FALSE(HasInkIn(item.bitmap, size.cx - 4, size.cx, size.cy)) << "right margin";
+  // Under Wine every program has the shell's generic icon, whose top-left
+  // corner is part of the picture: the bitmap keeps each pixel's transparency.
+  ExpectItemBitmap(item.bitmap, {GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON)},
+                   ProgramSmallIcon(SystemProgram()).get());
 }
 
 TEST_F(IconItems, AMissingProgramGetsAPlainTextItem) {
@@ -110,6 +179,7 @@ TEST_F(IconItems, AMissingProgramGetsAPlainTextItem) {
   EXPECT_EQ(static_cast<UINT>(MFT_STRING), item.type & (MFT_BITMAP | MFT_SEPARATOR | MFT_OWNERDRAW));
   EXPECT_EQ("Gone", item.text);
   EXPECT_EQ(116u, item.id);
+  EXPECT_EQ(nullptr, item.bitmap);
   EXPECT_EQ(0, SnapshotState().MenuBitmapCount);
 }
 
@@ -120,22 +190,53 @@ TEST_F(IconItems, TempEntriesGetNoItemAndLaterEntriesKeepTheirIdentifiers) {
   EXPECT_EQ(116u, ItemAt(menu_.get(), 0).id);
 }
 
-TEST_F(IconItems, AMonochromeIconTakesItsSizeFromItsMask) {
-  BYTE andBits[24 * 24 / 8], xorBits[24 * 24 / 8];
-  memset(andBits, 0x00, sizeof(andBits));
-  memset(xorBits, 0xFF, sizeof(xorBits));
-  UniqueIcon icon(CreateIcon(nullptr, 24, 24, 1, 1, andBits, xorBits));
-  ICONINFO info{};
-  ASSERT_TRUE(GetIconInfo(icon.get(), &info));
-  UniqueBitmap mask(info.hbmMask), color(info.hbmColor);
-  ASSERT_FALSE(color) << "not a monochrome icon";
+TEST_F(IconItems, EveryKindOfIconBecomesAPremultipliedAlphaBitmap) {
+  struct Case {
+    int colourBits;
+    uint32_t middle;  // the pixel at (6, 6)
+  } cases[] = {{32, 0xFFFF0000u}, {24, 0xFFFF0000u}, {1, 0xFF000000u}};
+  UniqueDc dc(CreateCompatibleDC(nullptr));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.colourBits);
+    UniqueIcon icon = TestIcon(c.colourBits);
+    ASSERT_TRUE(icon);
+    for (int side : {16, 32, 20}) {
+      SCOPED_TRACE(side);
+      UniqueBitmap bitmap = MakeAlphaIconBitmap(icon.get(), {side, side}, dc.get());
+      ASSERT_TRUE(bitmap);
+      ExpectItemBitmap(bitmap.get(), {side, side});
+      const ArgbPixels p = PixelsOf(bitmap.get());
+      ASSERT_FALSE(p.bits.empty());
+      EXPECT_EQ(c.middle, p.At(side * 6 / 16, side * 6 / 16));
+      if (c.colourBits == 32 && side == 16) {
+        // Half covered: alpha and colour halved, within rounding.
+        const uint32_t half = p.At(8, 1);
+        EXPECT_NEAR(128, ArgbPixels::Alpha(half), 2);
+        EXPECT_NEAR(128, static_cast<int>(half & 0xFF), 2);
+        EXPECT_EQ(0u, half & 0x00FFFF00u);
+      }
+    }
+  }
+  EXPECT_FALSE(MakeAlphaIconBitmap(nullptr, {16, 16}, dc.get()));
+  EXPECT_FALSE(MakeAlphaIconBitmap(TestIcon(32).get(), {0, 16}, dc.get()));
+  EXPECT_EQ(0, SnapshotState().MenuBitmapCount);  // made, not recorded
+}
 
-  HBITMAP bitmap = PaintIconItem(icon.get(), "Mono");
-  ASSERT_NE(nullptr, bitmap);
-  const SIZE text = CaptionExtent("Mono");
-  EXPECT_EQ(text.cx + 24 + 16, testsupport::BitmapSize(bitmap).cx);
-  EXPECT_EQ(std::max<int>(text.cy, 24) + 2, testsupport::BitmapSize(bitmap).cy);
-  EXPECT_EQ(1, SnapshotState().MenuBitmapCount);
+TEST_F(IconItems, ItemBitmapsTakeTheSmallIconSizeAndJoinTheModulesList) {
+  UniqueIcon icon = TestIcon(32);
+  HBITMAP first = PaintIconItem(icon.get());
+  IconItemCanvas canvas;
+  HBITMAP second = canvas.Paint(icon.get());
+  HBITMAP third = ProgramIconItemBitmap(SystemProgram(), &canvas);
+  EXPECT_EQ(nullptr, ProgramIconItemBitmap("C:\\no\\such\\program.exe"));
+  const SIZE small{GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON)};
+  UniqueIcon programIcon = ProgramSmallIcon(SystemProgram());
+  for (HBITMAP bitmap : {first, second, third}) {
+    ASSERT_NE(nullptr, bitmap);
+    ExpectItemBitmap(bitmap, small, bitmap == third ? programIcon.get() : nullptr);
+  }
+  EXPECT_EQ((std::vector<HBITMAP>{first, second, third}), SnapshotState().MenuBitmaps);
+  EXPECT_EQ(3, SnapshotState().MenuBitmapCount);
 }
 
 class PreviewFile : public testing::Test {

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "bridge/BridgeSupport.h"
 #include "commands/CommandsSupport.h"
 #include "commands/Handler.h"
@@ -44,6 +46,30 @@ std::wstring Text(Get get) {
   CoTaskMemFree(text);
   return out;
 }
+
+// Holds a key down as real keyboard input (SendInput) from another thread,
+// and lets it go again; waits until the system reports the key's state.
+class HeldKey {
+ public:
+  explicit HeldKey(WORD key) : key_(key) { Send(0, true); }
+  ~HeldKey() { Send(KEYEVENTF_KEYUP, false); }
+  HeldKey(const HeldKey&) = delete;
+  HeldKey& operator=(const HeldKey&) = delete;
+
+ private:
+  void Send(DWORD flags, bool down) {
+    std::thread([&] {
+      INPUT input{};
+      input.type = INPUT_KEYBOARD;
+      input.ki.wVk = key_;
+      input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(key_, MAPVK_VK_TO_VSC));
+      input.ki.dwFlags = flags;
+      EXPECT_EQ(1u, SendInput(1, &input, sizeof(input)));
+    }).join();
+    for (int i = 0; i < 200 && ((GetAsyncKeyState(key_) & 0x8000) != 0) != down; ++i) Sleep(10);
+  }
+  WORD key_;
+};
 
 struct Sub {
   ComPtr<IExplorerCommand> command;
@@ -161,13 +187,29 @@ TEST_F(ModernMenu, TextFilesFollowTheCtrlRuleAndSeveralFilesGetTheConvertItem) {
   ComPtr<IShellItemArray> notes = ItemsOf({Wide(text)});
   // No "Txt" settings: text files only with Ctrl held, as in the classic menu.
   EXPECT_EQ(ECS_HIDDEN, modern.State(notes.Get()));
-  BYTE keys[256] = {}, held[256];
-  GetKeyboardState(keys);
-  memcpy(held, keys, sizeof held);
-  held[VK_CONTROL] = 0x80;
-  SetKeyboardState(held);
-  EXPECT_EQ(ECS_ENABLED, modern.State(notes.Get()));
-  SetKeyboardState(keys);
+  {
+    // Ctrl as the user holds it: real keyboard input from another thread,
+    // which this thread's keyboard state never sees (the Windows 11 menu
+    // asks from the COM surrogate, another process).
+    HeldKey ctrl(VK_CONTROL);
+    ASSERT_TRUE(GetAsyncKeyState(VK_CONTROL) & 0x8000);
+    EXPECT_EQ(ECS_ENABLED, modern.State(notes.Get()));
+  }
+  EXPECT_EQ(ECS_HIDDEN, modern.State(notes.Get()));
+  {
+    // This thread's keyboard state alone, with the key up, is not the user's hand.
+    BYTE keys[256] = {}, held[256];
+    GetKeyboardState(keys);
+    memcpy(held, keys, sizeof held);
+    held[VK_CONTROL] = held[VK_LCONTROL] = 0x80;
+    SetKeyboardState(held);
+    EXPECT_EQ(ECS_HIDDEN, modern.State(notes.Get()));
+    SetKeyboardState(keys);
+  }
+  {
+    HeldKey ctrl(VK_CONTROL);
+    EXPECT_EQ(ECS_ENABLED, modern.State(notes.Get()));
+  }
   std::vector<std::wstring> titles;
   for (const Sub& sub : modern.Subcommands(notes.Get())) titles.push_back(sub.separator ? L"-" : sub.title);
   EXPECT_EQ((std::vector<std::wstring>{L"Print", L"Open in Wordpad", L"-", L"Copy text", L"Copy name",

@@ -132,11 +132,12 @@ TEST_F(NetworkDrive, ProgramsOnASharedDriveKeepTheirEntriesWithTheIconOfTheirTyp
   const std::vector<menutest::Item> entries = menutest::Items(openWith);
   DestroyMenu(shell);
 
-  // Every entry keeps its place as an icon item.
+  // Every entry keeps its place and its caption, with an icon beside it.
   ASSERT_LE(programs.size(), entries.size());
   for (UINT i = 0; i < programs.size(); ++i) {
     EXPECT_EQ(F + 15 + i, entries[i].id) << programs[i];
-    EXPECT_TRUE(entries[i].type & MFT_BITMAP) << programs[i];
+    EXPECT_FALSE(entries[i].type & MFT_BITMAP) << programs[i];
+    EXPECT_NE(nullptr, entries[i].bitmap) << programs[i];
   }
   // The local program's icon is read from its file; the others are asked for
   // by their type alone.

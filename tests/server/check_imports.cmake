@@ -2,7 +2,7 @@
 # or imports one of those that it loads only while a rare command runs.
 set(ALLOWED kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll ole32.dll oleaut32.dll
     shlwapi.dll version.dll msvcrt.dll windowscodecs.dll)
-set(AT_FIRST_USE comdlg32.dll)
+set(AT_FIRST_USE comdlg32.dll uxtheme.dll)
 execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "objdump failed on ${DLL}")

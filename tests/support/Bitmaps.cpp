@@ -79,4 +79,55 @@ COLORREF Canvas::BitmapPixel(HBITMAP bitmap, int x, int y) {
   return canvas.At(x, y);
 }
 
+namespace {
+BITMAPINFO TopDown32(SIZE size) {
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+  bi.bmiHeader.biWidth = size.cx;
+  bi.bmiHeader.biHeight = -size.cy;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  return bi;
+}
+
+std::vector<uint32_t> Read32(HBITMAP bitmap, SIZE size) {
+  std::vector<uint32_t> pixels(static_cast<size_t>(size.cx * size.cy));
+  BITMAPINFO bi = TopDown32(size);
+  HDC dc = GetDC(nullptr);
+  if (GetDIBits(dc, bitmap, 0, static_cast<UINT>(size.cy), pixels.data(), &bi, DIB_RGB_COLORS) != size.cy)
+    pixels.clear();
+  ReleaseDC(nullptr, dc);
+  return pixels;
+}
+}  // namespace
+
+std::vector<uint32_t> ArgbPixels(HBITMAP bitmap, SIZE* size) {
+  BITMAP bm{};
+  *size = {};
+  if (!GetObjectA(bitmap, sizeof(bm), &bm) || bm.bmBitsPixel != 32) return {};
+  *size = {bm.bmWidth, bm.bmHeight};
+  return Read32(bitmap, *size);
+}
+
+std::vector<int> IconCoverage(HICON icon, SIZE* size) {
+  ICONINFO info{};
+  std::vector<int> coverage;
+  *size = {};
+  if (!GetIconInfo(icon, &info)) return coverage;
+  BITMAP bm{};
+  GetObjectA(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof(bm), &bm);
+  *size = {bm.bmWidth, info.hbmColor ? bm.bmHeight : bm.bmHeight / 2};
+  std::vector<uint32_t> pixels;
+  if (info.hbmColor) pixels = Read32(info.hbmColor, *size);
+  std::vector<uint32_t> masks = Read32(info.hbmMask, *size);  // the AND mask: the upper half of a monochrome one
+  if (info.hbmColor) DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+  bool hasAlpha = false;
+  for (uint32_t p : pixels) hasAlpha |= (p >> 24) != 0;
+  for (size_t i = 0; i < masks.size(); ++i)
+    coverage.push_back(hasAlpha ? static_cast<int>(pixels[i] >> 24) : (masks[i] & 0xFFFFFF) ? 0 : 255);
+  return coverage;
+}
+
 }  // namespace testsupport

@@ -2,8 +2,10 @@
 // Bitmap files and pixel reading for the tests and the benchmark.
 #include <windows.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -31,5 +33,13 @@ class Canvas {
 };
 
 SIZE BitmapSize(HBITMAP bitmap);
+
+// The pixels of a 32-bit bitmap, alpha byte included, as 0xAARRGGBB top
+// down; empty for a bitmap of another depth.
+std::vector<uint32_t> ArgbPixels(HBITMAP bitmap, SIZE* size);
+
+// The coverage of each pixel of an icon at its own size, top down (0
+// transparent, 255 opaque): its alpha channel, or its mask where it has none.
+std::vector<int> IconCoverage(HICON icon, SIZE* size);
 
 }  // namespace testsupport
