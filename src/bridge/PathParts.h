@@ -11,6 +11,10 @@ inline size_t NameStart(const std::string& path) {
   size_t sep = path.find_last_of("\\:");
   return sep == std::string::npos ? 0 : sep + 1;
 }
+inline size_t NameStart(const std::wstring& path) {
+  size_t sep = path.find_last_of(L"\\:");
+  return sep == std::wstring::npos ? 0 : sep + 1;
+}
 
 // The extension, dot included; empty when the file name has no dot.
 inline std::string Extension(const std::string& path) {
@@ -21,6 +25,7 @@ inline std::string Extension(const std::string& path) {
 
 // The folder, up to and including the last "\" or ":".
 inline std::string Folder(const std::string& path) { return path.substr(0, NameStart(path)); }
+inline std::wstring Folder(const std::wstring& path) { return path.substr(0, NameStart(path)); }
 
 inline std::string FileName(const std::string& path) { return path.substr(NameStart(path)); }
 

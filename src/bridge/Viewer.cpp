@@ -42,10 +42,6 @@ bool TakePendingOrder() {
   return true;
 }
 
-}  // namespace
-
-namespace {
-
 // CreateProcessA or CreateProcessW, by the character type of the texts.
 template <class Char, class Startup, class Create>
 bool StartProcessWith(const std::basic_string<Char>& commandLine, const std::basic_string<Char>& folder,
@@ -64,12 +60,6 @@ bool StartProcessWith(const std::basic_string<Char>& commandLine, const std::bas
   UniqueKernelHandle threadHandle(process.hThread);
   WaitForSingleObject(processHandle.get(), waitMs);
   return true;
-}
-
-// The folder of a path, up to and including the last "\" or ":".
-std::wstring FolderWide(const std::wstring& path) {
-  size_t sep = path.find_last_of(L"\\:");
-  return sep == std::wstring::npos ? std::wstring() : path.substr(0, sep + 1);
 }
 
 }  // namespace
@@ -161,7 +151,7 @@ bool RunExternalViewer(const std::string& viewer, const SelectedFile& file) {
     }
   }
   std::wstring line = QuotedWide(WideFromAnsi(program)) + L" " + QuotedWide(ShortOrFullPath(file.Path));
-  StartProcess(line, FolderWide(file.Path), kViewerWaitMs);
+  StartProcess(line, Folder(file.Path), kViewerWaitMs);
   return false;
 }
 
