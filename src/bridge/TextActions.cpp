@@ -1,7 +1,6 @@
 #include "bridge/TextActions.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -14,6 +13,8 @@
 
 #include "bridge/Channel.h"
 #include "bridge/PathParts.h"
+#include "bridge/ProgramStart.h"
+#include "bridge/TextEditor.h"
 #include "common/Handles.h"
 #include "server/ModuleState.h"
 #include "settings/Registry.h"
@@ -427,10 +428,11 @@ void OpenInTextViewer(const SelectedFile& file) {
     if (key.Create(HKEY_CURRENT_USER, kTxtKey)) viewer = key.ReadString("ViewerCmd").value_or("");
   }
   if (viewer.empty()) viewer = "notepad.exe";
-  const std::wstring quoted = QuotedWide(file.Path);
-  auto started = reinterpret_cast<INT_PTR>(
-      ShellExecuteW(nullptr, L"open", WideFromAnsi(viewer).c_str(), quoted.c_str(), L"", SW_SHOWNORMAL));
-  if (started <= 32) ShellExecuteW(nullptr, L"open", quoted.c_str(), L"", L"", SW_SHOWNORMAL);
+  // The default is Notepad of the system folder; any other viewer is taken
+  // by its full path only, never looked up in the current folder.
+  const bool isDefault = CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, viewer.c_str(), -1, "notepad.exe", -1) ==
+                         CSTR_EQUAL;
+  OpenInTextViewerProgram(isDefault ? SystemProgram(L"notepad.exe") : WideFromAnsi(viewer), file.Path);
 }
 
 }  // namespace ombrelo

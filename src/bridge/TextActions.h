@@ -38,8 +38,9 @@ enum class TextEncoding { Ansi, Utf8, Utf16Le, Utf16Be };
 // cannot be read.
 bool CopyTextFileToClipboard(const std::wstring& path);
 
-// Opens the file in the program of "ViewerCmd" (by default Notepad), or in
-// the program associated with its type when that cannot be started.
+// Opens the file in the program of "ViewerCmd" (a full path; by default
+// Notepad of the system folder), or in the text editor (TextEditor.h) when
+// that cannot be started.
 void OpenInTextViewer(const SelectedFile& file);
 
 }  // namespace ombrelo

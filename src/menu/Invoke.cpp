@@ -13,6 +13,7 @@
 #include "bridge/MainProgram.h"
 #include "bridge/PathParts.h"
 #include "bridge/TextActions.h"
+#include "bridge/TextEditor.h"
 #include "bridge/Viewer.h"
 #include "bridge/Wallpaper.h"
 #include "common/Guarded.h"
@@ -79,14 +80,6 @@ bool HandsToMainProgram(UINT offset, UINT shift, bool isTextFile, const Selected
   const bool wallpaper =
       offset == shift + CmdWallpaperCentered || offset == shift + CmdWallpaperTiled || offset == shift + CmdWallpaperScaled;
   return wallpaper && !IsBitmapFile(file);
-}
-
-// WordPad, or where it cannot be started (Windows 11 24H2 has none) the
-// file's own program, as the shell opens the file.
-void OpenInWordpad(const std::wstring& path) {
-  const auto started = reinterpret_cast<INT_PTR>(
-      ShellExecuteW(nullptr, L"open", L"wordpad", QuotedWide(path).c_str(), L"", SW_SHOWNORMAL));
-  if (started <= 32) ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 }  // namespace
