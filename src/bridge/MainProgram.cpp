@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "bridge/Channel.h"
+#include "bridge/ProgramStart.h"
 #include "bridge/Viewer.h"
 #include "common/Handles.h"
 #include "common/FileNames.h"
@@ -75,8 +76,9 @@ std::string LocateExecutable() {
   RegKey key;
   if (!key.Create(HKEY_CURRENT_USER, kProgramKey)) return candidate;
   if (auto stored = key.ReadString("cmd")) candidate = *stored;
-  if (!FileExists(candidate)) candidate = GetExtensionDirectory() + "Ombrelo.exe";
-  if (!FileExists(candidate) && !AskForInstallationFolder(candidate)) return {};
+  // Only a full path counts: a bare name would be looked up in the host's current folder.
+  if (!ProgramFileExists(candidate)) candidate = GetExtensionDirectory() + "Ombrelo.exe";
+  if (!ProgramFileExists(candidate) && !AskForInstallationFolder(candidate)) return {};
   key.WriteString("cmd", candidate);
   return candidate;
 }
@@ -89,9 +91,15 @@ std::string ArgumentText(const std::string& request, INT_PTR number, const std::
 }
 
 // Starts the program in its own folder and gives it a moment to come up.
+// A batch file standing in for it gets the same words through cmd.exe, or
+// is refused (ProgramStart.h).
 void StartInItsFolder(const std::string& executable, const std::string& arguments) {
-  StartProcess("\"" + executable + "\"  " + arguments, executable.substr(0, executable.find_last_of('\\') + 1),
-               300);
+  const std::string line = "\"" + executable + "\"  " + arguments;
+  const std::string folder = executable.substr(0, executable.find_last_of('\\') + 1);
+  if (IsBatchProgram(WideFromAnsi(executable)))
+    StartProgram(WideFromAnsi(executable), WideFromAnsi(line), WideFromAnsi(folder), 300, GetForegroundWindow());
+  else
+    StartProcess(line, folder, 300);
 }
 
 }  // namespace
@@ -134,7 +142,9 @@ std::string FindMainProgramExecutable() {
   // Asked while a menu is built: a candidate on a network share or a drive
   // that is not ready is taken as it is, without looking for its file (its
   // icon is then the generic one, ProgramIcon.h).
-  auto found = [](const std::string& path) { return !PathMayBeTouched(WideFromAnsi(path)) || FileExists(path); };
+  auto found = [](const std::string& path) {
+    return IsFullPath(path) && (!PathMayBeTouched(WideFromAnsi(path)) || FileExists(path));
+  };
   RegKey key;
   if (key.Open(HKEY_CURRENT_USER, kProgramKey)) {
     std::optional<std::string> stored = key.ReadString("cmd");
