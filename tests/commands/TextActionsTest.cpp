@@ -80,14 +80,14 @@ TEST_F(TextCopy, AnUnreadableFileLeavesTheClipboardAsItWas) {
 
 namespace {
 
-// Registers the recorder as the "open" program of a file type of its own.
+// Registers the recorder as the "edit" program of a file type of its own.
 class AssociatedType {
  public:
   explicit AssociatedType(const std::string& program) {
     ombrelo::RegKey ext, command;
     ext.Create(HKEY_CLASSES_ROOT, ".ombtxt");
     ext.WriteString("", "ombtxtfile");
-    command.Create(HKEY_CLASSES_ROOT, "ombtxtfile\\shell\\open\\command");
+    command.Create(HKEY_CLASSES_ROOT, "ombtxtfile\\shell\\edit\\command");
     command.WriteString("", "\"" + program + "\" \"%1\"");
   }
   ~AssociatedType() {
@@ -110,7 +110,7 @@ TEST_F(TextCopy, TheTextViewerOfTheSettingsGetsThePathInQuotes) {
   EXPECT_NE(std::string::npos, records[0].commandLine.find("\"" + path + "\"")) << records[0].commandLine;
 }
 
-TEST_F(TextCopy, AViewerThatCannotStartLeavesTheFileToItsAssociatedProgram) {
+TEST_F(TextCopy, AViewerThatCannotStartLeavesTheFileToTheEditorOfItsType) {
   Recorder recorder;
   AssociatedType type(recorder.Install("associated.exe"));
   std::string path = dir.File("read me.ombtxt", "text");

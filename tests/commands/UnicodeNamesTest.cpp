@@ -119,7 +119,9 @@ TEST_F(UnicodeNames, EachCommandGetsTheFormItNeeds) {
     RunOpenWithProgram(program, file, "{Dateiname} {Dateiname im 8.3 Format}", nullptr);
     ASSERT_TRUE(testsupport::WaitUntil([&] { return recorder.Utf8Records().size() > before; },
                                        std::chrono::seconds(20)));
-    EXPECT_EQ("\"" + program + "\" " + Utf8(picture.path + L" " + shortPath),
+    // A path with a blank is one argument: in quotes.
+    const std::wstring longArgument = name.find(L' ') == std::wstring::npos ? picture.path : QuotedWide(picture.path);
+    EXPECT_EQ("\"" + program + "\" " + Utf8(longArgument + L" " + shortPath),
               recorder.Utf8Records().back().commandLine);
   }
 }
