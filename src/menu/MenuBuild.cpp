@@ -86,9 +86,9 @@ void SetMainProgramIcon(HMENU menu, UINT position) {
 
 // The preview bitmap file exists where the menu may read it while it is
 // built (not on a network share or a drive that is not ready).
-bool PreviewFileReady(const std::string& path) {
-  if (!PathMayBeTouched(WideFromAnsi(path))) return false;
-  DWORD attributes = GetFileAttributesA(path.c_str());
+bool PreviewFileReady(const std::wstring& path) {
+  if (path.empty() || !PathMayBeTouched(path)) return false;
+  DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -325,19 +325,23 @@ HRESULT TFolContMenu::BuildMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UI
 
   // The main program prepares the preview and may fill in the information
   // lines of the menu it receives while it handles each request.
+  // The main program writes the preview into the temporary folder as it
+  // names it in ANSI: a folder without an ANSI form gets no request, so no
+  // bitmap of another folder is ever asked for or shown.
   const std::string& path = file.Ansi;
+  const bool request = toMainProgram && !state.PreviewBitmapPath.empty();
   HMENU previewMenu = mainMenu;
   if (previewInShellMenu) {
     InsertItem(hmenu, indexMenu + 2, kPreviewItemMask, MFT_STRING, preview.State, F + CmdPreview, preview.Caption);
     previewMenu = hmenu;
-    if (toMainProgram) RequestPreview("_" + path, hmenu);
+    if (request) RequestPreview("_" + path, hmenu);
     InsertItem(hmenu, indexMenu + 3, kOrdinaryItemMask, MFT_SEPARATOR, 0, F + shift + CmdTrailingSeparator,
                std::string());
-    if (toMainProgram) RequestPreview("+" + path, mainMenu);
+    if (request) RequestPreview("+" + path, mainMenu);
   } else {
     InsertItem(hmenu, indexMenu + 2, kOrdinaryItemMask, MFT_SEPARATOR, 0, F + shift + CmdTrailingSeparator,
                std::string());
-    if (toMainProgram) RequestPreview(path, mainMenu);
+    if (request) RequestPreview(path, mainMenu);
   }
 
   // A file the main program cannot be given has no preview of its own (a
@@ -349,12 +353,13 @@ HRESULT TFolContMenu::BuildMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UI
                   preview.Caption.c_str());
     return Count(count);
   }
+  if (!request) return Count(count);
   // The preview picture, on NT only and only while the main program runs
   // with its preview enabled; otherwise the item keeps the caption that says
   // how to get a preview.
   if (Globals().IsWindowsNT && FindMainProgramWindow() && !IsPreviewDisabled()) {
     UniqueBitmap bitmap;
-    if (PreviewFileReady(state.PreviewBitmapPath)) bitmap = LoadBitmapFile(state.PreviewBitmapPath);
+    if (PreviewFileReady(state.PreviewBitmapFile)) bitmap = LoadBitmapFile(state.PreviewBitmapFile);
     BITMAP size{};
     if (bitmap && GetObjectA(bitmap.get(), sizeof(size), &size)) {
       PreviewWidth = size.bmWidth;

@@ -27,9 +27,9 @@ constexpr DWORD kMaxBitmapFileSize = 64 * 1024 * 1024;
 constexpr LONG kMaxBitmapSide = 16384;
 constexpr uint64_t kMaxBitmapPixels = 16 * 1024 * 1024;
 
-std::vector<char> ReadWholeFile(const std::string& path) {
+std::vector<char> ReadWholeFile(const std::wstring& path) {
   std::vector<char> bytes;
-  UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return bytes;
   LARGE_INTEGER size{};
@@ -223,7 +223,7 @@ HBITMAP ProgramIconItemBitmap(const std::string& programPath, IconItemCanvas* ca
   return canvas ? canvas->Paint(icon.get()) : PaintIconItem(icon.get());
 }
 
-UniqueBitmap LoadBitmapFile(const std::string& path) {
+UniqueBitmap LoadBitmapFile(const std::wstring& path) {
   const std::vector<char> bytes = ReadWholeFile(path);
   const size_t bitsOffset = CheckBitmapFile(bytes);
   if (!bitsOffset) return UniqueBitmap();
@@ -235,7 +235,7 @@ UniqueBitmap LoadBitmapFile(const std::string& path) {
 }
 
 void DrawPreviewBitmap(HDC dc, int x, int y) {
-  const std::string path = WithState([](SharedState& s) { return s.PreviewBitmapPath; });
+  const std::wstring path = WithState([](SharedState& s) { return s.PreviewBitmapFile; });
   if (path.empty()) return;
   UniqueBitmap bitmap = LoadBitmapFile(path);
   BITMAP bm{};

@@ -6,13 +6,15 @@
 
 #include <string>
 
+#include "common/FileNames.h"
 #include "common/Handles.h"
 
 namespace ombrelo {
 
 // Loads a Windows bitmap file as a bitmap compatible with the display; null
 // when the file is missing or is not a readable, plausible bitmap.
-UniqueBitmap LoadBitmapFile(const std::string& path);
+UniqueBitmap LoadBitmapFile(const std::wstring& path);
+inline UniqueBitmap LoadBitmapFile(const std::string& path) { return LoadBitmapFile(WideFromAnsi(path)); }
 
 // Draws the preview bitmap file, read afresh, unscaled with its top-left
 // corner at (x, y); draws nothing when there is no readable file.

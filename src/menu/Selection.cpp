@@ -119,7 +119,9 @@ HRESULT TFolContMenu::InitializeSelection(IDataObject* lpdobj) {
       s.OpenWithCommands.clear();
       s.OpenWithParams.clear();
       s.InBosaDialog = c.InBosaDialog;
-      s.PreviewBitmapPath = c.PreviewBitmapPath;
+      s.PreviewBitmapFile = c.PreviewBitmapFile;
+      s.PreviewBitmapFile = c.PreviewBitmapFile;
+    s.PreviewBitmapPath = c.PreviewBitmapPath;
       s.DisplaySymEnabled = displaySym;
       s.IsMultiSelection = false;
       s.IsTextFile = c.IsTextFile;
@@ -140,6 +142,7 @@ HRESULT TFolContMenu::InitializeSelection(IDataObject* lpdobj) {
     s.OpenWithCommands.clear();
     s.OpenWithParams.clear();
     s.InBosaDialog = c.InBosaDialog;
+    s.PreviewBitmapFile = c.PreviewBitmapFile;
     s.PreviewBitmapPath = c.PreviewBitmapPath;
     s.IsMultiSelection = true;
     Selected = SelectionOf(s);
@@ -153,7 +156,10 @@ MenuSelection CaptureSelection(const DropList& list, KeyState ctrl) {
   if (list.Count == 0 || (list.Count == 1 && list.Files.empty())) return c;
   c.InBosaDialog = IsBosaWindow(GetForegroundWindow());
   // The directory already ends in a separator; the doubled one is kept as it is.
-  c.PreviewBitmapPath = GetTempDirectory() + "\\" + kPreviewBitmapName;
+  const std::wstring temp = TempFolderPath();
+  c.PreviewBitmapFile = temp + L"\\" + WideFromAnsi(kPreviewBitmapName);
+  const std::string tempAnsi = AnsiPathOf(temp);
+  c.PreviewBitmapPath = tempAnsi.empty() ? std::string() : tempAnsi + "\\" + kPreviewBitmapName;
   // Files are classified by the extension of their full name: a short form
   // may cut it (".JPEG" to ".JPE").
   if (list.Count == 1) {

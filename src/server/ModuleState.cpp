@@ -59,7 +59,10 @@ void StopMenuModule() {
     });
   } catch (...) {
   }
-  WithState([](SharedState& s) { s.PreviewBitmapPath.clear(); });
+  WithState([](SharedState& s) {
+    s.PreviewBitmapFile.clear();
+    s.PreviewBitmapPath.clear();
+  });
 }
 }  // namespace
 

@@ -32,6 +32,10 @@ struct SelectionState {
   bool InBosaDialog = false;
   bool DisplaySymEnabled = false;
   UINT PictureItemState = 0;
+  // The preview bitmap in the temporary folder: its full UTF-16 path, which
+  // the extension reads, and its ANSI form, where the main program writes
+  // it (empty when the folder has none: no preview is asked for then).
+  std::wstring PreviewBitmapFile;
   std::string PreviewBitmapPath;
 
   // Selected file i in both forms; a selection given by its ANSI forms

@@ -87,9 +87,10 @@ std::optional<std::wstring> RegKey::ReadWideString(const wchar_t* name) const {
     DWORD type = 0, size = 0;
     if (RegQueryValueExW(h_, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || !IsStringType(type))
       return std::nullopt;
-    std::wstring buffer(size / sizeof(wchar_t) + 1, L'\0');
-    DWORD got = size;
-    LONG rc = RegQueryValueExW(h_, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &got);
+    // Room for the data and a terminator of our own; an odd size is rounded up.
+    std::wstring buffer(size / sizeof(wchar_t) + 2, L'\0');
+    DWORD got = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+    const LONG rc = RegQueryValueExW(h_, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &got);
     if (rc == ERROR_MORE_DATA) continue;  // grew between the two calls
     if (rc != ERROR_SUCCESS || !IsStringType(type)) return std::nullopt;
     buffer.resize(std::min<size_t>(got / sizeof(wchar_t), buffer.size()));

@@ -244,10 +244,10 @@ class PreviewFile : public testing::Test {
   void SetUp() override {
     EnsureModuleStarted();
     path_ = dir_.path() + "ombrelo.bmp";
-    WithState([&](SharedState& s) { s.PreviewBitmapPath = path_; });
+    WithState([&](SharedState& s) { s.PreviewBitmapFile = WideFromAnsi(path_); });
   }
   void TearDown() override {
-    WithState([](SharedState& s) { s.PreviewBitmapPath.clear(); });
+    WithState([](SharedState& s) { s.PreviewBitmapFile.clear(); });
   }
   testsupport::TempDir dir_;
   std::string path_;

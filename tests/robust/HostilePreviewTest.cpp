@@ -98,10 +98,10 @@ class HostilePreview : public testing::Test {
   void SetUp() override {
     EnsureModuleStarted();
     path_ = dir_.path() + "ombrelo.bmp";
-    WithState([&](SharedState& s) { s.PreviewBitmapPath = path_; });
+    WithState([&](SharedState& s) { s.PreviewBitmapFile = WideFromAnsi(path_); });
   }
   void TearDown() override {
-    WithState([](SharedState& s) { s.PreviewBitmapPath.clear(); });
+    WithState([](SharedState& s) { s.PreviewBitmapFile.clear(); });
   }
   // Loads and draws the file at the preview path; a loaded bitmap has a plausible size.
   void LoadAndDraw(const std::string& what) {
