@@ -352,6 +352,17 @@ TEST_F(Selection, SingleHtmlFileGoesToTheHtmlWindow) {
             html.Received());
 }
 
+namespace {
+// A window procedure that runs the window's work (a std::function in its
+// user data) for every WM_COPYDATA.
+LRESULT CALLBACK WorkOnCopyData(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg != WM_COPYDATA) return DefWindowProcA(window, msg, wParam, lParam);
+  auto* work = reinterpret_cast<std::function<void()>*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (work) (*work)();
+  return TRUE;
+}
+}  // namespace
+
 // A display window that is busy (here for 5 s) holds Initialize, and with
 // it the shell, for a second at most: Initialize has returned long before
 // the window is done.
@@ -364,12 +375,7 @@ TEST_F(Selection, ABusyHtmlWindowDoesNotHoldInitialize) {
   std::thread display([&] {
     threadId = GetCurrentThreadId();
     WNDCLASSA cls{};
-    cls.lpfnWndProc = [](HWND w, UINT msg, WPARAM wp, LPARAM lp) -> LRESULT {
-      if (msg != WM_COPYDATA) return DefWindowProcA(w, msg, wp, lp);
-      auto* work = reinterpret_cast<std::function<void()>*>(GetWindowLongPtrA(w, GWLP_USERDATA));
-      if (work) (*work)();
-      return TRUE;
-    };
+    cls.lpfnWndProc = WorkOnCopyData;
     cls.hInstance = GetModuleHandleA(nullptr);
     cls.lpszClassName = "TDisplay_Html_File";
     RegisterClassA(&cls);
