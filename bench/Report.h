@@ -39,6 +39,12 @@ class Report {
   void SetMainProgramRunning(bool running) { mainProgram_ = running; }
   void SetDraw(const Figure& f) { draw_ = f; }
   void SetPreviewRequests(const Figure& f) { previewRequests_ = f; }
+  // Right-clicks while the main program takes slowMs for every message.
+  void SetSlowMainProgram(const Figure& f, double slowMs, bool ran) {
+    slow_ = f;
+    slowMs_ = slowMs;
+    slowRan_ = ran;
+  }
   void SetResources(int cycles, const Resources& before, const Resources& after, double seconds);
 
   void Print(FILE* out) const;
@@ -65,7 +71,9 @@ class Report {
   PeInfo size_;
   ColdPair coldBare_, coldFileManager_;
   std::vector<Warm> warm_;
-  Figure minimal_, multi_, draw_, previewRequests_, share_, shareLocal_;
+  Figure minimal_, multi_, draw_, previewRequests_, share_, shareLocal_, slow_;
+  double slowMs_ = 0;
+  bool slowRan_ = false;
   std::vector<CallCount> shareCalls_;
   double shareProfiledMicros_ = 0;
   std::vector<CallCount> multiCalls_;

@@ -1,6 +1,6 @@
 #pragma once
 // The menu items that are not plain text: the preview picture (owner-drawn
-// from the preview bitmap file) and the items shown with a program's icon
+// from the bitmap read from the preview file, menu/PreviewFile.h) and the items shown with a program's icon
 // (the open-with entries and "&Ombrelo").
 #include <windows.h>
 
@@ -11,14 +11,9 @@
 
 namespace ombrelo {
 
-// Loads a Windows bitmap file as a bitmap compatible with the display; null
-// when the file is missing or is not a readable, plausible bitmap.
-UniqueBitmap LoadBitmapFile(const std::wstring& path);
-inline UniqueBitmap LoadBitmapFile(const std::string& path) { return LoadBitmapFile(WideFromAnsi(path)); }
-
-// Draws the preview bitmap file, read afresh, unscaled with its top-left
-// corner at (x, y); draws nothing when there is no readable file.
-void DrawPreviewBitmap(HDC dc, int x, int y);
+// Draws the preview bitmap unscaled with its top-left corner at (x, y);
+// nothing without a bitmap.
+void DrawPreviewBitmap(HDC dc, HBITMAP bitmap, int x, int y);
 
 // The small icon the shell shows for a program file (LoadProgramIcon: for
 // a program on a network share or a drive that is not ready, the icon of its

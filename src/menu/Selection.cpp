@@ -16,8 +16,9 @@
 namespace ombrelo {
 
 namespace {
-// A live display window answers at once; a busy one gets this long, a hung one none.
-constexpr UINT kHtmlWindowTimeoutMs = 10000;
+// A live display window answers at once; a busy one gets this long (the
+// shell waits for Initialize), a hung one none.
+constexpr UINT kHtmlWindowTimeoutMs = 1000;
 
 // Holds the data object for the duration of the call.
 class HeldObject {

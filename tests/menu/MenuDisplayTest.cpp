@@ -20,6 +20,7 @@
 #include "common/Handles.h"
 #include "menu/FolContMenu.h"
 #include "menu/OwnerDraw.h"
+#include "menu/PreviewFile.h"
 #include "server/ModuleState.h"
 #include "support/Bitmaps.h"
 #include "support/TestSupport.h"
@@ -133,11 +134,8 @@ class PreviewItem {
     EnsureModuleStarted();
     path_ = dir_.path() + "ombrelo.bmp";
     testsupport::WriteFileBytes(path_, testsupport::MakeBitmapFile(20, 10, PicturePixel));
-    WithState([&](SharedState& s) { s.PreviewBitmapPath = path_; });
+    menu_.PreviewBitmap = ReadPreviewFile(WideFromAnsi(path_));
     menu_.PreviewCommandId = 103;
-  }
-  ~PreviewItem() {
-    WithState([](SharedState& s) { s.PreviewBitmapPath.clear(); });
   }
   void Draw(HDC dc, const RECT& rect, bool selected, UINT action) {
     DRAWITEMSTRUCT item{};

@@ -10,6 +10,7 @@
 #include "support/Bitmaps.h"
 #include "common/Handles.h"
 #include "menu/OwnerDraw.h"
+#include "menu/PreviewFile.h"
 #include "server/ModuleState.h"
 #include "support/TestSupport.h"
 
@@ -244,16 +245,13 @@ class PreviewFile : public testing::Test {
   void SetUp() override {
     EnsureModuleStarted();
     path_ = dir_.path() + "ombrelo.bmp";
-    WithState([&](SharedState& s) { s.PreviewBitmapFile = WideFromAnsi(path_); });
   }
-  void TearDown() override {
-    WithState([](SharedState& s) { s.PreviewBitmapFile.clear(); });
-  }
+  UniqueBitmap Read() const { return ReadPreviewFile(WideFromAnsi(path_)); }
   testsupport::TempDir dir_;
   std::string path_;
 };
 
-TEST_F(PreviewFile, MissingOrUnreadableDrawsNothing) {
+TEST_F(PreviewFile, MissingOrUnreadableGivesNoPicture) {
   const std::string good = testsupport::MakeBitmapFile(4, 4, Pattern);
   auto withField = [&](size_t offset, uint32_t value) {
     std::string bytes = good;
@@ -277,16 +275,26 @@ TEST_F(PreviewFile, MissingOrUnreadableDrawsNothing) {
   };
   for (const Case& c : cases) {
     testsupport::WriteFileBytes(path_, c.bytes);
-    EXPECT_FALSE(LoadBitmapFile(path_)) << c.what;
-    Canvas canvas(10, 10, kPaper);
-    DrawPreviewBitmap(canvas.dc(), 0, 0);
-    EXPECT_EQ(kPaper, canvas.At(0, 0)) << c.what;
-    EXPECT_EQ(kPaper, canvas.At(3, 3)) << c.what;
+    EXPECT_FALSE(Read()) << c.what;
   }
   DeleteFileA(path_.c_str());
-  Canvas canvas(10, 10, kPaper);
-  DrawPreviewBitmap(canvas.dc(), 0, 0);
-  EXPECT_EQ(kPaper, canvas.At(0, 0));
+  EXPECT_FALSE(Read());
+  // A folder where the file should be is no picture either.
+  ASSERT_TRUE(CreateDirectoryA(path_.c_str(), nullptr));
+  EXPECT_FALSE(Read());
+  RemoveDirectoryA(path_.c_str());
+}
+
+// A file unchanged across the request is an earlier picture's; written
+// anew (or only given a new write time) it is the request's.
+TEST_F(PreviewFile, AVersionLeftUnchangedIsNotTaken) {
+  testsupport::WriteFileBytes(path_, testsupport::MakeBitmapFile(4, 4, Pattern));
+  const PreviewFileVersion before = PreviewFileVersionAt(WideFromAnsi(path_));
+  ASSERT_TRUE(before.Exists);
+  EXPECT_FALSE(ReadPreviewFile(WideFromAnsi(path_), before));
+  testsupport::RenewFile(path_);
+  EXPECT_TRUE(ReadPreviewFile(WideFromAnsi(path_), before));
+  EXPECT_FALSE(PreviewFileVersionAt(WideFromAnsi(dir_.path() + "missing.bmp")).Exists);
 }
 
 TEST_F(PreviewFile, PaletteAndCompressedBitmapsLoad) {
@@ -312,7 +320,7 @@ TEST_F(PreviewFile, PaletteAndCompressedBitmapsLoad) {
   bytes.append(reinterpret_cast<const char*>(palette), sizeof(palette));
   bytes.append(reinterpret_cast<const char*>(rle), sizeof(rle));
   testsupport::WriteFileBytes(path_, bytes);
-  UniqueBitmap bitmap = LoadBitmapFile(path_);
+  UniqueBitmap bitmap = Read();
   ASSERT_TRUE(bitmap);
   EXPECT_EQ(4, testsupport::BitmapSize(bitmap.get()).cx);
   EXPECT_EQ(RGB(60, 50, 40), Canvas::BitmapPixel(bitmap.get(), 0, 0));
