@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include <cwchar>
+
 #include "common/FileNames.h"
 #include "common/Handles.h"
 #include "lang/DMSStrings.h"

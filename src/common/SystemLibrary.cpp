@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <cwchar>
 
 namespace ombrelo {
 
