@@ -133,11 +133,11 @@ class PreviewItem {
     EnsureModuleStarted();
     path_ = dir_.path() + "ombrelo.bmp";
     testsupport::WriteFileBytes(path_, testsupport::MakeBitmapFile(20, 10, PicturePixel));
-    WithState([&](SharedState& s) { s.PreviewBitmapPath = path_; });
+    WithState([&](SharedState& s) { s.PreviewBitmapFile = WideFromAnsi(path_); });
     menu_.PreviewCommandId = 103;
   }
   ~PreviewItem() {
-    WithState([](SharedState& s) { s.PreviewBitmapPath.clear(); });
+    WithState([](SharedState& s) { s.PreviewBitmapFile.clear(); });
   }
   void Draw(HDC dc, const RECT& rect, bool selected, UINT action) {
     DRAWITEMSTRUCT item{};
