@@ -168,8 +168,9 @@ int main(int argc, char** argv) {
 
   // 2d. The first right-click of programs: five that no menu has shown yet
   // each time, against the replay of such a right-click's calls with five
-  // other new programs.
-  ProgramTurns turns(CopiesOfPrograms(work.path(), 100));
+  // other new programs. Each program comes back after 100 others have been
+  // shown, long after its icon left the module's cache.
+  ProgramTurns turns(CopiesOfPrograms(work.path(), 200));
   {
     SetIconItems(true);
     auto firstClick = [&] {

@@ -1,7 +1,5 @@
 #include "menu/IconCache.h"
 
-#include <algorithm>
-
 #include "common/PathRule.h"
 
 namespace ombrelo {
@@ -31,48 +29,49 @@ bool IconKey::operator==(const IconKey& other) const {
          IconSize.cy == other.IconSize.cy && Path == other.Path;
 }
 
-std::optional<HBITMAP> IconBitmapCache::Find(const IconKey& key) {
+IconBitmapCache::Entry* IconBitmapCache::Lookup(const IconKey& key) {
   for (Entry& e : entries_) {
-    if (!(e.key == key)) continue;
+    if (e.heldAside || !(e.key == key)) continue;
     e.lastUse = ++clock_;
     e.menu = menu_;
-    return e.bitmap.get();
+    return &e;
   }
+  return nullptr;
+}
+
+std::optional<HBITMAP> IconBitmapCache::Find(const IconKey& key) {
+  if (const Entry* e = Lookup(key)) return e->bitmap.get();
   return std::nullopt;
 }
 
-HBITMAP IconBitmapCache::Add(const IconKey& key, UniqueBitmap bitmap, std::vector<UniqueBitmap>& freed) {
-  for (Entry& e : entries_) {
-    if (!(e.key == key)) continue;
-    e.lastUse = ++clock_;
-    e.menu = menu_;
-    if (bitmap) freed.push_back(std::move(bitmap));
-    return e.bitmap.get();
-  }
+HBITMAP IconBitmapCache::Add(const IconKey& key, UniqueBitmap bitmap) {
+  if (const Entry* e = Lookup(key)) return e->bitmap.get();  // bitmap is deleted
   const HBITMAP kept = bitmap.get();
   entries_.push_back(Entry{key, std::move(bitmap), ++clock_, menu_});
-  while (entries_.size() > kCapacity) {
-    // The newest entry is never the oldest: it stays.
-    auto oldest = std::min_element(entries_.begin(), entries_.end(),
-                                   [](const Entry& a, const Entry& b) { return a.lastUse < b.lastUse; });
-    if (oldest->bitmap) (oldest->menu == menu_ ? heldAside_ : freed).push_back(std::move(oldest->bitmap));
-    entries_.erase(oldest);
+  for (++kept_; kept_ > kCapacity; --kept_) {
+    // The least recently used leaves; the newest entry is never it.
+    Entry* oldest = nullptr;
+    for (Entry& e : entries_)
+      if (!e.heldAside && (!oldest || e.lastUse < oldest->lastUse)) oldest = &e;
+    if (oldest->menu == menu_) {
+      oldest->heldAside = true;
+      oldest->key = IconKey();
+    } else {
+      // The order of the entries means nothing: the last takes its place.
+      if (oldest != &entries_.back()) *oldest = std::move(entries_.back());
+      entries_.pop_back();
+    }
   }
   return kept;
 }
 
-void IconBitmapCache::NextMenu(std::vector<UniqueBitmap>& freed) {
+void IconBitmapCache::NextMenu() {
   ++menu_;
-  for (UniqueBitmap& b : heldAside_) freed.push_back(std::move(b));
-  heldAside_.clear();
-}
-
-void IconBitmapCache::Clear(std::vector<UniqueBitmap>& freed) {
-  for (Entry& e : entries_)
-    if (e.bitmap) freed.push_back(std::move(e.bitmap));
-  entries_.clear();
-  for (UniqueBitmap& b : heldAside_) freed.push_back(std::move(b));
-  heldAside_.clear();
+  for (size_t i = entries_.size(); i-- > 0;) {
+    if (!entries_[i].heldAside) continue;
+    if (i + 1 != entries_.size()) entries_[i] = std::move(entries_.back());
+    entries_.pop_back();
+  }
 }
 
 std::optional<IconKey> ProgramIconKey(const std::wstring& program, SIZE size) {

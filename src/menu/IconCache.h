@@ -15,8 +15,9 @@
 // held aside until then.
 //
 // The cache has no lock of its own: the module keeps it beside its shared
-// state under the same short lock (WithIconCache), and the shell's icon
-// call and the painting happen outside it.
+// state under the same short lock (WithIconCache). The shell's icon call
+// and the painting happen outside it; under it, bitmaps are at most
+// deleted.
 #include <windows.h>
 
 #include <cstdint>
@@ -51,18 +52,17 @@ class IconBitmapCache {
   std::optional<HBITMAP> Find(const IconKey& key);
   // Keeps bitmap (null: no icon) for key and returns what is kept. When
   // another thread kept one for the same key meanwhile, that one stays and
-  // bitmap goes to freed. Bitmaps that leave the cache go to freed, for the
-  // caller to delete once the lock is released.
-  HBITMAP Add(const IconKey& key, UniqueBitmap bitmap, std::vector<UniqueBitmap>& freed);
-  // A new single-file menu begins: bitmaps held aside for the menu before it
-  // go to freed.
-  void NextMenu(std::vector<UniqueBitmap>& freed);
-  // Everything goes to freed (module shutdown).
-  void Clear(std::vector<UniqueBitmap>& freed);
+  // bitmap is deleted.
+  HBITMAP Add(const IconKey& key, UniqueBitmap bitmap);
+  // A new single-file menu begins: bitmaps held aside for the menus before
+  // it are deleted.
+  void NextMenu();
+  // Deletes every bitmap (module shutdown).
+  void Clear() { entries_.clear(), kept_ = 0; }
 
-  size_t Count() const { return entries_.size(); }
+  size_t Count() const { return kept_; }
   // Bitmaps out of the cache that wait for the next menu.
-  size_t HeldAside() const { return heldAside_.size(); }
+  size_t HeldAside() const { return entries_.size() - kept_; }
 
  private:
   struct Entry {
@@ -70,9 +70,11 @@ class IconBitmapCache {
     UniqueBitmap bitmap;
     uint64_t lastUse = 0;  // clock_ at the last Find or Add
     uint64_t menu = 0;     // menu_ at the last Find or Add
+    bool heldAside = false;  // out of the cache, kept for menu menu_
   };
+  Entry* Lookup(const IconKey& key);
   std::vector<Entry> entries_;
-  std::vector<UniqueBitmap> heldAside_;  // used by menu menu_, out of the cache
+  size_t kept_ = 0;  // entries not held aside
   uint64_t clock_ = 0;
   uint64_t menu_ = 0;
 };

@@ -214,8 +214,7 @@ HBITMAP ProgramIconItemBitmap(const std::string& programPath, IconItemCanvas* ca
   IconItemCanvas own;
   UniqueBitmap painted = icon ? (canvas ? *canvas : own).Paint(icon.get(), key->IconSize) : UniqueBitmap();
   if (icon && !painted) return nullptr;  // short of a drawing resource: not kept, tried again next time
-  std::vector<UniqueBitmap> freed;  // deleted after the lock is released
-  return WithIconCache([&](IconBitmapCache& c) { return c.Add(*key, std::move(painted), freed); });
+  return WithIconCache([&](IconBitmapCache& c) { return c.Add(*key, std::move(painted)); });
 }
 
 UniqueBitmap LoadBitmapFile(const std::string& path) {

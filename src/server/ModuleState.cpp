@@ -101,15 +101,12 @@ void ShutdownModule() {
   ClearSettingsFilePath();
 }
 
-// The bitmaps are deleted once the lock is released (freed goes last).
 void NextIconMenu() {
-  std::vector<UniqueBitmap> freed;
-  WithIconCache([&](IconBitmapCache& c) { c.NextMenu(freed); });
+  WithIconCache([](IconBitmapCache& c) { c.NextMenu(); });
 }
 
 void FreeIconBitmaps() {
-  std::vector<UniqueBitmap> freed;
-  WithIconCache([&](IconBitmapCache& c) { c.Clear(freed); });
+  WithIconCache([](IconBitmapCache& c) { c.Clear(); });
 }
 
 HMODULE ThisModule() {
