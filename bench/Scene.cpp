@@ -91,6 +91,16 @@ std::vector<std::string> OpenWithPrograms(int count) {
   return result;
 }
 
+std::vector<std::string> CopiesOfPrograms(const std::string& folder, int count) {
+  const std::vector<std::string> originals = ProgramsWithIcons();
+  std::vector<std::string> copies;
+  for (int i = 0; i < count; ++i) {
+    copies.push_back(folder + "program" + std::to_string(i) + ".exe");
+    CopyFileA(originals[static_cast<size_t>(i) % originals.size()].c_str(), copies.back().c_str(), FALSE);
+  }
+  return copies;
+}
+
 void SettingsFile::WriteOpenWith(int count) { WriteOpenWith(OpenWithPrograms(count)); }
 
 void SettingsFile::WriteOpenWith(const std::vector<std::string>& programs) {

@@ -59,6 +59,11 @@ class SettingsFile {
 // The programs of the first count open-with entries that WriteOpenWith writes.
 std::vector<std::string> OpenWithPrograms(int count);
 
+// count programs of their own in folder (copies of those OpenWithPrograms
+// names, "program0.exe" and on): programs no menu of the process has
+// shown yet.
+std::vector<std::string> CopiesOfPrograms(const std::string& folder, int count);
+
 // The program key under HKEY_CURRENT_USER: removed, so every setting has its
 // default (preview in the shell's menu, preview enabled), then "DisplaySym".
 void ResetProgramKey();

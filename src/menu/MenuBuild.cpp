@@ -72,7 +72,7 @@ void AttachPopup(HMENU menu, UINT position, UniqueMenu& submenu, const std::stri
 
 // Gives the item at position the main program's icon, as the open-with
 // entries have their programs' (with "DisplaySym"), when Ombrelo.exe is
-// found; the bitmap joins theirs in MenuBitmaps.
+// found; the bitmap comes from the same cache as theirs.
 void SetMainProgramIcon(HMENU menu, UINT position) {
   const std::string program = FindMainProgramExecutable();
   if (program.empty()) return;

@@ -14,6 +14,7 @@
 #include "common/FileNames.h"
 #include "common/SystemLibrary.h"
 #include "menu/FolContMenu.h"
+#include "menu/IconCache.h"
 #include "menu/ProgramIcon.h"
 #include "server/ModuleState.h"
 #include "settings/Registry.h"
@@ -117,38 +118,31 @@ UniqueBitmap MakeAlphaIconBitmap(HICON icon, SIZE size, HDC dc) {
   return bitmap;
 }
 
-bool IconItemCanvas::Ready() {
-  if (dc_) return true;
-  dc_.reset(CreateCompatibleDC(nullptr));
-  size_ = SmallIconSize();
-  return static_cast<bool>(dc_);
+UniqueBitmap IconItemCanvas::Paint(HICON icon, SIZE size) {
+  if (!icon) return UniqueBitmap();
+  if (!dc_) dc_.reset(CreateCompatibleDC(nullptr));
+  // Out of the drawing context when it returns: a bitmap still selected
+  // into one could not be deleted when it leaves the cache.
+  return MakeAlphaIconBitmap(icon, size, dc_.get());
 }
 
-HBITMAP IconItemCanvas::Paint(HICON icon) {
-  if (!icon || !Ready()) return nullptr;
-  UniqueBitmap painted = MakeAlphaIconBitmap(icon, size_, dc_.get());
-  if (!painted) return nullptr;
-  // Kept for the life of the menu; released by the next FreeMenuBitmaps.
-  // Published only once it is out of the drawing context: another shell
-  // thread's Initialize may free the list at any moment, and a bitmap still
-  // selected into a context cannot be deleted.
-  HBITMAP bitmap = painted.release();
-  WithState([bitmap](SharedState& s) {
-    s.MenuBitmaps.push_back(bitmap);
-    ++s.MenuBitmapCount;
-  });
-  return bitmap;
-}
-
-HBITMAP PaintIconItem(HICON icon) {
+UniqueBitmap PaintIconItem(HICON icon) {
   IconItemCanvas canvas;
-  return canvas.Paint(icon);
+  return canvas.Paint(icon, SmallIconSize());
 }
 
 HBITMAP ProgramIconItemBitmap(const std::string& programPath, IconItemCanvas* canvas) {
-  UniqueIcon icon = ProgramSmallIcon(programPath);
-  if (!icon) return nullptr;
-  return canvas ? canvas->Paint(icon.get()) : PaintIconItem(icon.get());
+  const std::wstring program = WideFromAnsi(programPath);
+  const std::optional<IconKey> key = ProgramIconKey(program, SmallIconSize());
+  if (!key) return nullptr;
+  if (const std::optional<HBITMAP> kept = WithIconCache([&](IconBitmapCache& c) { return c.Find(*key); }))
+    return *kept;
+  // The shell's icon call and the painting take milliseconds: outside the lock.
+  UniqueIcon icon(LoadProgramIcon(program, !key->TypeIcon));
+  IconItemCanvas own;
+  UniqueBitmap painted = icon ? (canvas ? *canvas : own).Paint(icon.get(), key->IconSize) : UniqueBitmap();
+  if (icon && !painted) return nullptr;  // short of a drawing resource: not kept, tried again next time
+  return WithIconCache([&](IconBitmapCache& c) { return c.Add(*key, std::move(painted)); });
 }
 
 void DrawPreviewBitmap(HDC dc, HBITMAP bitmap, int x, int y) {

@@ -112,7 +112,7 @@ HRESULT TFolContMenu::InitializeSelection(IDataObject* lpdobj) {
   // The new selection is built here and stored under the lock in one step.
   if (n == 1) {
     const bool displaySym = ReadDisplaySym();
-    if (displaySym) FreeMenuBitmaps(true);
+    if (displaySym) NextIconMenu();
     MenuSelection c = CaptureSelection(*list);
     WithState([&](SharedState& s) {
       s.SelectedFiles = c.SelectedFiles;

@@ -208,7 +208,7 @@ TEST(DisplayChild, IconItemsAreStringItemsWithTheSmallIconOfTheScale) {
   const std::optional<Display> display = ChildDisplay();
   if (!display) GTEST_SKIP() << "runs in the child of Display.IconItemsAndThePreviewItemUnderEachDisplaySetting";
   EnsureModuleStarted();
-  FreeMenuBitmaps(true);
+  FreeIconBitmaps();
   HDC screen = GetDC(nullptr);
   EXPECT_EQ(display->dpi, GetDeviceCaps(screen, LOGPIXELSY)) << "the prefix's display scale";
   ReleaseDC(nullptr, screen);
@@ -247,7 +247,7 @@ TEST(DisplayChild, IconItemsAreStringItemsWithTheSmallIconOfTheScale) {
     transparentCorners += pixels[corner] == 0;
   EXPECT_GE(transparentCorners, 1);
   EXPECT_EQ(255u, pixels[static_cast<size_t>(side / 2 * side + side / 2)] >> 24);
-  FreeMenuBitmaps(true);
+  FreeIconBitmaps();
 }
 
 TEST(DisplayChild, ThePreviewItemLeavesAThemedMenusBackgroundAndDrawsTheThemesHotItem) {
@@ -306,4 +306,33 @@ TEST(DisplayChild, InAThemedMenuTheMenuRepaintsWhereTheSelectionLeft) {
   if (repaint) {
     EXPECT_TRUE(EqualRect(&update, &rect));
   }
+}
+
+// A thread that is not DPI aware sees the small-icon size of 96 DPI: what a
+// change of the display scale does to the size the menu asks for. Each size
+// has bitmaps of its own; back at the first, the first bitmap is kept.
+TEST(DisplayChild, AnotherSmallIconSizeGetsNewIconBitmaps) {
+  const std::optional<Display> display = ChildDisplay();
+  if (!display) GTEST_SKIP() << "runs in the child of Display.IconItemsAndThePreviewItemUnderEachDisplaySetting";
+  using SetContext = HANDLE(WINAPI*)(HANDLE);
+  const auto setContext = reinterpret_cast<SetContext>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "SetThreadDpiAwarenessContext")));
+  if (!setContext) GTEST_SKIP() << "no DPI awareness per thread";
+  EnsureModuleStarted();
+  FreeIconBitmaps();
+  const int scaled = GetSystemMetrics(SM_CXSMICON);
+  HBITMAP atScale = ProgramIconItemBitmap(SystemProgram());
+  const HANDLE previous = setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-1)));  // unaware
+  ASSERT_NE(nullptr, previous);
+  const int unscaled = GetSystemMetrics(SM_CXSMICON);
+  HBITMAP at96 = ProgramIconItemBitmap(SystemProgram());
+  setContext(previous);
+  ASSERT_NE(nullptr, atScale);
+  ASSERT_NE(nullptr, at96);
+  EXPECT_EQ(16, unscaled);
+  EXPECT_EQ(scaled, testsupport::BitmapSize(atScale).cx);
+  EXPECT_EQ(16, testsupport::BitmapSize(at96).cx);
+  EXPECT_EQ(scaled == 16, atScale == at96);
+  EXPECT_EQ(atScale, ProgramIconItemBitmap(SystemProgram()));
+  FreeIconBitmaps();
 }

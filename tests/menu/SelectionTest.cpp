@@ -227,33 +227,34 @@ TEST_F(Selection, DisplaySymOfEveryKind) {
   EXPECT_TRUE(ReadDisplaySym());  // no program key at all
 }
 
-TEST_F(Selection, IconItemBitmapsAreReleasedOnlyWhenIconsAreShown) {
-  auto presetBitmap = [] {
-    HBITMAP bmp = CreateBitmap(4, 4, 1, 32, nullptr);
-    WithState([bmp](SharedState& s) {
-      s.MenuBitmaps = {bmp};
-      s.MenuBitmapCount = 1;
-      s.MenuBitmapListExists = true;
-    });
-    return bmp;
-  };
+TEST_F(Selection, IconBitmapsOutOfTheCacheLeaveAtTheNextSingleFileMenuWithIcons) {
+  // One menu's 65 programs: the least recently used leaves the cache and is
+  // held for that menu.
+  FreeIconBitmaps();
+  HBITMAP kept = nullptr;
+  WithIconCache([&](IconBitmapCache& c) {
+    for (int i = 0; i <= static_cast<int>(IconBitmapCache::kCapacity); ++i) {
+      IconKey key;
+      key.Path = L"C:\\PROGRAM" + std::to_wstring(i) + L".EXE";
+      key.IconSize = {16, 16};
+      HBITMAP b = c.Add(key, UniqueBitmap(CreateBitmap(4, 4, 1, 32, nullptr)));
+      if (i == 0) kept = b;
+    }
+  });
+  EXPECT_EQ(1u, WithIconCache([](IconBitmapCache& c) { return c.HeldAside(); }));
 
   testsupport::SetProgramString("", "DisplaySym", "false");
-  HBITMAP kept = presetBitmap();
   EXPECT_EQ(S_OK, Initialize({"C:\\a.png"}));
   EXPECT_EQ(OBJ_BITMAP, static_cast<int>(GetObjectType(kept)));
-  EXPECT_EQ(1u, SnapshotState().MenuBitmaps.size());
-  // A multiple selection leaves them too, whatever the setting.
+  // A multiple selection leaves it too, whatever the setting.
   testsupport::ResetProgramKey();
   EXPECT_EQ(S_OK, Initialize({"C:\\a.png", "C:\\b.png"}));
   EXPECT_EQ(OBJ_BITMAP, static_cast<int>(GetObjectType(kept)));
 
   EXPECT_EQ(S_OK, Initialize({"C:\\a.png"}));
   EXPECT_EQ(0, static_cast<int>(GetObjectType(kept)));  // deleted
-  SharedState s = SnapshotState();
-  EXPECT_TRUE(s.MenuBitmaps.empty());
-  EXPECT_EQ(0, s.MenuBitmapCount);
-  EXPECT_TRUE(s.MenuBitmapListExists);
+  EXPECT_EQ(0u, WithIconCache([](IconBitmapCache& c) { return c.HeldAside(); }));
+  FreeIconBitmaps();
 }
 
 namespace {
