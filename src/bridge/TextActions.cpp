@@ -483,17 +483,17 @@ void CopyToClipboard(const SelectedFile& file, bool nameOnly, bool isTextFile) {
 }
 
 void OpenInTextViewer(const SelectedFile& file) {
-  std::string viewer;
+  std::wstring viewer;
   {
     RegKey key;
-    if (key.Create(HKEY_CURRENT_USER, kTxtKey)) viewer = key.ReadString("ViewerCmd").value_or("");
+    if (key.Open(HKEY_CURRENT_USER, kTxtKey)) viewer = key.ReadWideString(L"ViewerCmd").value_or(L"");
   }
-  if (viewer.empty()) viewer = "notepad.exe";
+  if (viewer.empty()) viewer = L"notepad.exe";
   // The default is Notepad of the system folder; any other viewer is taken
   // by its full path only, never looked up in the current folder.
-  const bool isDefault = CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, viewer.c_str(), -1, "notepad.exe", -1) ==
+  const bool isDefault = CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, viewer.c_str(), -1, L"notepad.exe", -1) ==
                          CSTR_EQUAL;
-  OpenInTextViewerProgram(isDefault ? SystemProgram(L"notepad.exe") : WideFromAnsi(viewer), file.Path);
+  OpenInTextViewerProgram(isDefault ? SystemProgram(L"notepad.exe") : viewer, file.Path);
 }
 
 }  // namespace ombrelo

@@ -28,11 +28,13 @@ constexpr char kShortNamePlaceholder[] = "{Dateiname im 8.3 Format}";
 constexpr DWORD kViewerWaitMs = 200;
 
 // The viewer of the settings: "ExtViewCmd" while "ExtView" switches it on.
-std::string ReadExternalViewer() {
+// Read in UTF-16: an ANSI read would give a path outside the code page as
+// its best-fit neighbour, another program.
+std::wstring ReadExternalViewer() {
   RegKey key;
   if (!key.Open(HKEY_CURRENT_USER, kProgramKey)) return {};
   if (!key.ValueExists("ExtView") || !key.ValueExists("ExtViewCmd")) return {};
-  return key.ReadString("ExtViewCmd").value_or("");
+  return key.ReadWideString(L"ExtViewCmd").value_or(L"");
 }
 
 // Consumes a pending one-shot "order": true when there was one.
@@ -130,32 +132,33 @@ int RunOpenWithProgram(const std::string& program, const SelectedFile& file, con
   return 1;
 }
 
-std::string BrowseForViewer(const std::string& oldPath) {
-  char file[MAX_PATH] = {};
-  oldPath.copy(file, sizeof(file) - 1);
-  OPENFILENAMEA dialog{};
+std::wstring BrowseForViewer(const std::wstring& oldPath) {
+  wchar_t file[MAX_PATH] = {};
+  oldPath.copy(file, MAX_PATH - 1);
+  OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof(dialog);
   dialog.lpstrFile = file;
-  dialog.nMaxFile = sizeof(file);
-  dialog.lpstrTitle = "Datei suchen";
-  dialog.lpstrDefExt = "exe";
+  dialog.nMaxFile = MAX_PATH;
+  dialog.lpstrTitle = L"Datei suchen";
+  dialog.lpstrDefExt = L"exe";
   dialog.Flags = OFN_HIDEREADONLY;
   // A dialog that cannot be loaded counts as a cancelled search.
-  const SystemFunction<decltype(GetOpenFileNameA)> getOpenFileName("comdlg32.dll", "GetOpenFileNameA");
+  const SystemFunction<decltype(GetOpenFileNameW)> getOpenFileName("comdlg32.dll", "GetOpenFileNameW");
   if (!getOpenFileName || !getOpenFileName(&dialog)) return {};
-  std::string chosen = file;
+  std::wstring chosen = file;
   if (!chosen.empty()) {
     RegKey key;
-    if (key.Create(HKEY_CURRENT_USER, kProgramKey)) key.WriteString("ExtViewCmd", chosen);
+    if (key.Create(HKEY_CURRENT_USER, kProgramKey)) key.WriteWideString(L"ExtViewCmd", chosen);
   }
   return chosen;
 }
 
-bool RunExternalViewer(const std::string& viewer, const SelectedFile& file) {
-  std::string program = viewer;
+bool RunExternalViewer(const std::wstring& viewer, const SelectedFile& file) {
+  std::wstring program = viewer;
   if (!ProgramFileExists(program)) {
-    std::string text = LookupText("@idNoExViewer1") + program + LookupText("@idNoExViewer2");
-    switch (MessageBoxA(nullptr, text.c_str(), kCaption, MB_YESNO | MB_ICONQUESTION | MB_HELP)) {
+    const std::wstring text =
+        WideFromAnsi(LookupText("@idNoExViewer1")) + program + WideFromAnsi(LookupText("@idNoExViewer2"));
+    switch (MessageBoxW(nullptr, text.c_str(), WideFromAnsi(kCaption).c_str(), MB_YESNO | MB_ICONQUESTION | MB_HELP)) {
       case IDYES:
         program = BrowseForViewer(program);
         if (program.empty()) return false;
@@ -166,9 +169,8 @@ bool RunExternalViewer(const std::string& viewer, const SelectedFile& file) {
         return false;
     }
   }
-  const std::wstring wideProgram = WideFromAnsi(program);
-  const std::wstring line = QuotedWide(wideProgram) + L" " + QuotedWide(ShortOrFullPath(file.Path));
-  StartProgram(wideProgram, line, Folder(file.Path), kViewerWaitMs, nullptr);
+  const std::wstring line = QuotedWide(program) + L" " + QuotedWide(ShortOrFullPath(file.Path));
+  StartProgram(program, line, Folder(file.Path), kViewerWaitMs, nullptr);
   return false;
 }
 
@@ -197,7 +199,7 @@ void DisplayPicture(HWND window, const SelectedFile& file, bool isTextFile) {
     SendMainProgramCommand(path, "order");
     return;
   }
-  std::string viewer = ReadExternalViewer();
+  const std::wstring viewer = ReadExternalViewer();
   if ((viewer.empty() || RunExternalViewer(viewer, file)) && file.HasAnsi())
     StartMainProgram(path, windowNumber, path, false);
 }

@@ -19,10 +19,10 @@ void DisplayPicture(HWND window, const SelectedFile& file);
 // Starts the external viewer with the picture's short form (its full path
 // where it has none). True only when the user asked for the main program's
 // own viewer instead (the viewer was missing, or not a full path).
-bool RunExternalViewer(const std::string& viewer, const SelectedFile& file);
+bool RunExternalViewer(const std::wstring& viewer, const SelectedFile& file);
 // Lets the user pick the viewer's executable; stores it as "ExtViewCmd".
 // Empty when cancelled.
-std::string BrowseForViewer(const std::string& oldPath);
+std::wstring BrowseForViewer(const std::wstring& oldPath);
 // Starts an open-with program with the arguments of its template, or tells
 // the user (owned by owner) that the program is missing (also when it is
 // not a full path). Returns 1. The command line is built in UTF-16; a

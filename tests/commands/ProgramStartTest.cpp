@@ -361,7 +361,7 @@ TEST_F(ProgramStart, NothingIsStartedFromTheCurrentFolder) {
   }
   {
     WindowWatcher box("#32770", "Ombrelo", Answer(IDNO));
-    EXPECT_TRUE(ombrelo::RunExternalViewer("viewer.exe", picture));
+    EXPECT_TRUE(ombrelo::RunExternalViewer(L"viewer.exe", picture));
     ASSERT_TRUE(box.Join());
   }
   SetCurrentDirectoryA(oldFolder);

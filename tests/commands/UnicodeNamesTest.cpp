@@ -129,6 +129,33 @@ TEST_F(UnicodeNames, EachCommandGetsTheFormItNeeds) {
 
 // The external viewer gets the short form, or the full path where there is
 // none; the text viewer and the bitmap wallpaper get the full path.
+// Viewers kept in the registry under a folder named outside the code page,
+// beside a twin folder named as its best-fit form: the real ones start.
+TEST_F(UnicodeNames, ViewersOutsideTheCodePageStartThemselvesNotTheirBestFitTwin) {
+  FakeMainWindow mainProgram;
+  Recorder recorder;
+  const std::wstring original = WideFromAnsi(recorder.Install("recorder.exe"));
+  std::wstring viewer;
+  for (const wchar_t* name : {L"Lukasz", L"\u0141ukasz"}) {
+    const std::wstring sub = WideFromAnsi(recorder.Folder()) + name;
+    CreateDirectoryW(sub.c_str(), nullptr);
+    viewer = sub + L"\\viewer.exe";
+    ASSERT_TRUE(CopyFileW(original.c_str(), viewer.c_str(), FALSE));
+  }
+  RegKey key;
+  ASSERT_TRUE(key.Create(HKEY_CURRENT_USER, kProgramKey));
+  key.WriteString("ExtView", "1");
+  key.WriteWideString(L"ExtViewCmd", viewer);
+  ASSERT_TRUE(key.Create(HKEY_CURRENT_USER, kTxtKey));
+  key.WriteWideString(L"ViewerCmd", viewer);
+  WideFile picture(folder + L"beach.jpg"), text(folder + L"notes.txt");
+  DisplayPicture(nullptr, SelectedFileOf(picture.path), false);
+  OpenInTextViewer(SelectedFileOf(text.path));
+  ASSERT_TRUE(testsupport::WaitUntil([&] { return recorder.Utf8Records().size() >= 2; }, std::chrono::seconds(20)));
+  for (const Record& record : recorder.Utf8Records())
+    EXPECT_EQ(0u, record.commandLine.find(Utf8(L"\"" + viewer + L"\""))) << record.commandLine;
+}
+
 TEST_F(UnicodeNames, ViewersAndTheWallpaperGetTheFullPath) {
   Recorder recorder;
   const std::string viewer = recorder.Install("viewer.exe");
@@ -137,9 +164,9 @@ TEST_F(UnicodeNames, ViewersAndTheWallpaperGetTheFullPath) {
   testsupport::SetProgramString("Txt", "ViewerCmd", viewer);
   const std::wstring expected[] = {L" \"" + ShortPathOf(picture.path) + L"\"", L" \"" + picture.path + L"\"",
                                    L"\"" + text.path + L"\""};
-  RunExternalViewer(viewer, file);
+  RunExternalViewer(WideFromAnsi(viewer), file);
   SetShortPathQuery(NoShortName);
-  RunExternalViewer(viewer, SelectedFileOf(picture.path));
+  RunExternalViewer(WideFromAnsi(viewer), SelectedFileOf(picture.path));
   OpenInTextViewer(SelectedFileOf(text.path));
   ASSERT_TRUE(testsupport::WaitUntil([&] { return recorder.Utf8Records().size() >= 3; }, std::chrono::seconds(20)));
   std::string lines;

@@ -117,7 +117,7 @@ TEST_F(Viewer, AMissingOpenWithProgramIsReportedInTheActiveLanguage) {
 TEST_F(Viewer, TheExternalViewerGetsTheShortPathInThePicturesFolder) {
   Recorder recorder;
   std::string viewer = recorder.Install("my viewer.exe");
-  EXPECT_FALSE(ombrelo::RunExternalViewer(viewer, picture));
+  EXPECT_FALSE(ombrelo::RunExternalViewer(Wide(viewer), picture));
   auto records = recorder.WaitForRecords(1);
   ASSERT_EQ(1u, records.size());
   EXPECT_EQ("\"" + viewer + "\" \"" + ShortPath(picture) + "\"", records[0].commandLine);
@@ -136,7 +136,7 @@ TEST_F(Viewer, AMissingViewerAnsweredNoLeavesThePictureToTheMainProgram) {
   for (const auto& c : cases) {
     SetLanguage(c.language);
     WindowWatcher box("#32770", "Ombrelo", Answer(IDNO));
-    EXPECT_TRUE(ombrelo::RunExternalViewer(viewer, picture));
+    EXPECT_TRUE(ombrelo::RunExternalViewer(Wide(viewer), picture));
     ASSERT_TRUE(box.Join());
     EXPECT_TRUE(Contains(box.Seen(), c.text)) << box.Seen();
   }
@@ -147,7 +147,7 @@ TEST_F(Viewer, AMissingViewerSearchedAndCancelledStartsNothing) {
   testsupport::SetProgramString(nullptr, "ExtViewCmd", "C:\\old viewer.exe");
   WindowWatcher box("#32770", "Ombrelo", Answer(IDYES));
   WindowWatcher dialog(nullptr, "Datei suchen", Answer(IDCANCEL));
-  EXPECT_FALSE(ombrelo::RunExternalViewer(dir.path() + "gone.exe", picture));
+  EXPECT_FALSE(ombrelo::RunExternalViewer(Wide(dir.path() + "gone.exe"), picture));
   EXPECT_TRUE(box.Join());
   EXPECT_TRUE(dialog.Join());
   bool found = false;
@@ -175,7 +175,7 @@ TEST_F(Viewer, ASearchWhoseDialogCannotBeLoadedStartsNothing) {
     asked.clear();
     ombrelo::SetSystemLibraryLoader(loader);
     WindowWatcher box("#32770", "Ombrelo", Answer(IDYES));
-    EXPECT_FALSE(ombrelo::RunExternalViewer(dir.path() + "gone.exe", picture));
+    EXPECT_FALSE(ombrelo::RunExternalViewer(Wide(dir.path() + "gone.exe"), picture));
     ombrelo::SetSystemLibraryLoader(nullptr);
     EXPECT_TRUE(box.Join());
     EXPECT_EQ(std::vector<std::string>{"comdlg32.dll"}, asked);
@@ -196,7 +196,7 @@ TEST_F(Viewer, AViewerFoundBySearchingIsStoredAndStarted) {
     SetWindowTextA(name, typed.c_str());
     Answer(IDOK)(window);
   });
-  EXPECT_FALSE(ombrelo::RunExternalViewer(dir.path() + "gone.exe", picture));
+  EXPECT_FALSE(ombrelo::RunExternalViewer(Wide(dir.path() + "gone.exe"), picture));
   EXPECT_TRUE(box.Join());
   EXPECT_TRUE(dialog.Join());
   EXPECT_EQ(viewer, testsupport::ReadHkcuString("Software\\Kestrani\\Ombrelo", "ExtViewCmd"));
