@@ -61,8 +61,18 @@ bool HasMedium(wchar_t letter) {
   return GetVolumeInformationW(root, nullptr, 0, nullptr, nullptr, nullptr, nullptr, 0) != FALSE;
 }
 
+// The drive of the Windows folder is local and ready while the system runs,
+// so it needs no GetDriveType, which asks the mount manager every time: the
+// programs of an icon menu mostly lie there.
+bool IsSystemDrive(wchar_t letter) {
+  wchar_t folder[MAX_PATH];
+  const UINT n = GetSystemWindowsDirectoryW(folder, MAX_PATH);
+  return n >= 3 && n < MAX_PATH && folder[1] == L':' && folder[2] == L'\\' && (folder[0] | 0x20) == (letter | 0x20);
+}
+
 // Whether paths on the drive may be touched: a local drive that is ready.
 bool AskDrive(wchar_t letter) {
+  if (IsSystemDrive(letter)) return true;
   const wchar_t root[] = {letter, L':', L'\\', L'\0'};
   switch (GetDriveTypeW(root)) {
     case DRIVE_FIXED:

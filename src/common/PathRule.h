@@ -24,7 +24,8 @@ namespace ombrelo {
 //   and the empty path.
 // A relative path is judged where it leads from the current directory.
 // Touches no file itself: the text, GetFullPathNameW, GetDriveTypeW of the
-// drive's root, and for a removable or CD drive a media check of the device.
+// drive's root (except for the Windows folder's drive, which is always
+// local), and for a removable or CD drive a media check of the device.
 bool PathMayBeTouched(const wchar_t* path);
 inline bool PathMayBeTouched(const std::wstring& path) { return PathMayBeTouched(path.c_str()); }
 
