@@ -18,6 +18,7 @@ namespace {
   X(RegOpenKeyExA, "registry") X(RegQueryValueExA, "registry") X(RegCloseKey, "registry")                   \
   X(RegEnumValueA, "registry") X(RegCreateKeyExA, "registry") X(RegSetValueExA, "registry")                 \
   X(GetPrivateProfileSectionA, "settings file") X(GetPrivateProfileStringA, "settings file")                \
+  X(GetPrivateProfileSectionW, "settings file") X(GetPrivateProfileStringW, "settings file")                \
   X(FindWindowA, "windows") X(GetForegroundWindow, "windows") X(GetClassNameA, "windows")                   \
   X(SendMessageTimeoutA, "windows") X(SendMessageA, "windows")                                              \
   X(CreatePopupMenu, "menu") X(InsertMenuItemA, "menu") X(InsertMenuA, "menu") X(AppendMenuA, "menu")       \
@@ -35,6 +36,8 @@ namespace {
   X(CreateDIBitmap, "drawing") X(CreateDIBSection, "drawing") X(GdiFlush, "drawing")                       \
   X(GetFileAttributesA, "files") X(CreateFileA, "files") X(ReadFile, "files") X(GetFileSizeEx, "files")     \
   X(CloseHandle, "files") X(GetFullPathNameW, "files") X(GetDriveTypeW, "files")                            \
+  X(GetFileAttributesW, "files") X(GetFileAttributesExW, "files") X(CreateFileW, "files")                  \
+  X(GetTempPathW, "selection")                                                                               \
   X(CharLowerBuffA, "text") X(OutputDebugStringA, "other") X(MessageBeep, "other")                          \
   X(AcquireSRWLockExclusive, "other") X(ReleaseSRWLockExclusive, "other")
 

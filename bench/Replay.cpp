@@ -41,6 +41,12 @@ ReplayPlan PlanFrom(const std::vector<CallCount>& counts) {
   plan.registryQueries = CallsOf(counts, "RegQueryValueExA");
   plan.profileSections = CallsOf(counts, "GetPrivateProfileSectionA");
   plan.profileStrings = CallsOf(counts, "GetPrivateProfileStringA");
+  plan.wideProfileSections = CallsOf(counts, "GetPrivateProfileSectionW");
+  plan.wideProfileStrings = CallsOf(counts, "GetPrivateProfileStringW");
+  plan.wideTempPaths = CallsOf(counts, "GetTempPathW");
+  plan.wideFileChecks = CallsOf(counts, "GetFileAttributesW");
+  plan.programChecks = CallsOf(counts, "GetFileAttributesExW");
+  plan.fileOpens = CallsOf(counts, "CreateFileW");
   plan.menusCreated = CallsOf(counts, "CreatePopupMenu");
   plan.menuInserts = CallsOf(counts, "InsertMenuItemA") + CallsOf(counts, "InsertMenuA");
   plan.menuAppends = CallsOf(counts, "AppendMenuA");
@@ -64,6 +70,8 @@ void Replay(const ReplayPlan& plan, const ReplayInput& input) {
     ReleaseStgMedium(&medium);
   }
   for (long i = 0; i < plan.tempPaths; ++i) GetTempPathA(MAX_PATH, text);
+  wchar_t wideText[MAX_PATH * 2] = {};
+  for (long i = 0; i < plan.wideTempPaths; ++i) GetTempPathW(MAX_PATH, wideText);
   for (long i = 0; i < plan.foregrounds; ++i) GetForegroundWindow();
   for (long i = 0; i < plan.classNames; ++i) GetClassNameA(GetDesktopWindow(), text, 256);
   for (long i = 0; i < plan.findWindows; ++i) FindWindowA(kMainProgramClass, nullptr);
@@ -87,12 +95,18 @@ void Replay(const ReplayPlan& plan, const ReplayInput& input) {
   static char names[8192];
   for (long i = 0; i < plan.profileStrings; ++i)
     GetPrivateProfileStringA("OpenWith", nullptr, "", names, sizeof(names), input.settingsFile.c_str());
+  const std::wstring wideSettingsFile = Wide(input.settingsFile);
+  static wchar_t wideSection[16 * 1024];
+  for (long i = 0; i < plan.wideProfileSections; ++i)
+    GetPrivateProfileSectionW(L"OpenWith", wideSection, 16 * 1024, wideSettingsFile.c_str());
+  static wchar_t wideNames[8192];
+  for (long i = 0; i < plan.wideProfileStrings; ++i)
+    GetPrivateProfileStringW(L"OpenWith", nullptr, L"", wideNames, 8192, wideSettingsFile.c_str());
 
   // Whether the settings file and the programs may be touched: their full
   // paths and their drives' types.
   wchar_t full[MAX_PATH * 2] = {};
-  const std::wstring settingsFile = Wide(input.settingsFile);
-  for (long i = 0; i < plan.fullPaths; ++i) GetFullPathNameW(settingsFile.c_str(), MAX_PATH * 2, full, nullptr);
+  for (long i = 0; i < plan.fullPaths; ++i) GetFullPathNameW(wideSettingsFile.c_str(), MAX_PATH * 2, full, nullptr);
   for (long i = 0; i < plan.driveTypes; ++i) GetDriveTypeW(L"C:\\");
 
   // The program icons.
@@ -105,6 +119,19 @@ void Replay(const ReplayPlan& plan, const ReplayInput& input) {
       DestroyIcon(info.hIcon);
   }
   for (long i = 0; i < plan.fileChecks; ++i) GetFileAttributesA(input.previewPath.c_str());
+  const std::wstring widePreview = Wide(input.previewPath);
+  for (long i = 0; i < plan.wideFileChecks; ++i) GetFileAttributesW(widePreview.c_str());
+  // The icon cache's key: each program's size and write time.
+  for (long i = 0; i < plan.programChecks && !programs.empty(); ++i) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    GetFileAttributesExW(programs[i % programs.size()].c_str(), GetFileExInfoStandard, &data);
+  }
+  // The preview file, opened and closed (its reading is counted with ReadFile).
+  for (long i = 0; i < plan.fileOpens; ++i) {
+    HANDLE file = CreateFileW(widePreview.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  }
 
   // The menus: the shell's, the submenus, their items, the popups attached
   // by modification, and the top-level item inserted into the shell's menu.

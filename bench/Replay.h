@@ -14,12 +14,12 @@
 namespace bench {
 
 struct ReplayPlan {
-  long dragQueries = 0, tempPaths = 0;
+  long dragQueries = 0, tempPaths = 0, wideTempPaths = 0;
   long foregrounds = 0, classNames = 0, findWindows = 0;
   long registryOpens = 0, registryQueries = 0;
-  long profileSections = 0, profileStrings = 0;
+  long profileSections = 0, profileStrings = 0, wideProfileSections = 0, wideProfileStrings = 0;
   long menusCreated = 0, menuInserts = 0, menuAppends = 0, menuModifies = 0, menuItemInfos = 0;
-  long iconLookups = 0, fileChecks = 0;
+  long iconLookups = 0, fileChecks = 0, wideFileChecks = 0, programChecks = 0, fileOpens = 0;
   long fullPaths = 0, driveTypes = 0;  // the path rule (common/PathRule.h)
 };
 

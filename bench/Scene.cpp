@@ -139,7 +139,23 @@ void SetMainProgramPath(const std::string& path) {
   RegCloseKey(key);
 }
 
-std::string StandinPath() { return ExeDir() + "standin\\Ombrelo.exe"; }
+// The stand-in copied to where an installation puts the main program
+// (Program Files on the system drive), so that the icon beside "&Ombrelo"
+// lies on the open-with programs' drive as on a user's machine, not on the
+// build tree's.
+std::string StandinPath() {
+  static const std::string path = [] {
+    const std::string built = ExeDir() + "standin\\Ombrelo.exe";
+    char folder[MAX_PATH] = {};
+    const DWORD n = ExpandEnvironmentStringsA("%ProgramFiles%\\Ombrelo", folder, MAX_PATH);
+    if (n == 0 || n > MAX_PATH) return built;
+    CreateDirectoryA(folder, nullptr);
+    const std::string installed = std::string(folder) + "\\Ombrelo.exe";
+    CopyFileA(built.c_str(), installed.c_str(), FALSE);  // fails harmlessly while a copy runs
+    return GetFileAttributesA(installed.c_str()) != INVALID_FILE_ATTRIBUTES ? installed : built;
+  }();
+  return path;
+}
 
 WorkFolder::WorkFolder() {
   char base[MAX_PATH] = {};
