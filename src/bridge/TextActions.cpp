@@ -424,7 +424,7 @@ void OpenInTextViewer(const SelectedFile& file) {
   std::string viewer;
   {
     RegKey key;
-    if (key.Create(HKEY_CURRENT_USER, kTxtKey)) viewer = key.ReadString("ViewerCmd").value_or("");
+    if (key.Open(HKEY_CURRENT_USER, kTxtKey)) viewer = key.ReadString("ViewerCmd").value_or("");
   }
   if (viewer.empty()) viewer = "notepad.exe";
   const std::wstring quoted = QuotedWide(file.Path);

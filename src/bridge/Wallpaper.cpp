@@ -53,7 +53,7 @@ void ApplyWallpaper(const std::wstring& bitmapPath, const char* style, const cha
 
 bool FindConvertedWallpaper(std::string& path) {
   RegKey key;
-  if (!key.Create(HKEY_CURRENT_USER, kProgramKey)) return false;
+  if (!key.Open(HKEY_CURRENT_USER, kProgramKey)) return false;
   std::optional<std::string> program = key.ReadString("cmd");
   key.Close();
   if (!program) return false;
