@@ -1,0 +1,108 @@
+// The C++ runtime's per-thread exception state, kept without thread-local
+// storage.
+//
+// The GNU runtime keeps each thread's caught and uncaught exceptions in an
+// emulated thread-local variable, whose first use in a load takes a TLS
+// index that no unload gives back: a host that loads and unloads the DLL
+// often runs out of indexes after about a thousand loads. These two
+// functions replace the runtime's own (the linker then leaves its version
+// out), and so do the guards of function-local statics below. Each thread
+// that throws gets a small block, found by its thread id;
+// a thread's block goes when the thread ends, every block when the DLL
+// unloads.
+#include "server/ThreadRuntime.h"
+
+#include <atomic>  // also tells which C++ runtime this is
+#include <mutex>
+
+#include "common/Lock.h"
+
+#if defined(__GLIBCXX__)
+
+namespace {
+
+// The runtime's layout (__cxa_eh_globals), with room to spare.
+struct ExceptionState {
+  void* caughtExceptions;
+  unsigned int uncaughtExceptions;
+  void* spare[2];
+};
+
+struct ThreadBlock {
+  ExceptionState state;
+  DWORD thread;
+  ThreadBlock* next;
+};
+
+ombrelo::SrwLock g_lock;  // constant-initialised: nothing to set up or free
+ThreadBlock* g_blocks = nullptr;
+
+ExceptionState* StateOfThisThread() {
+  const DWORD thread = GetCurrentThreadId();
+  std::lock_guard<ombrelo::SrwLock> guard(g_lock);
+  for (ThreadBlock* b = g_blocks; b; b = b->next)
+    if (b->thread == thread) return &b->state;
+  auto* block = static_cast<ThreadBlock*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(ThreadBlock)));
+  if (!block) return nullptr;  // the runtime then ends the process, as for any exhausted memory while throwing
+  block->thread = thread;
+  block->next = g_blocks;
+  g_blocks = block;
+  return &block->state;
+}
+
+// The guards of function-local statics. The runtime's own version waits on
+// a mutex of the thread library, which brings that library and its TLS index
+// into the DLL. Byte 0 of a guard says "done" (the compiler's inline check
+// reads it), byte 1 "being initialised"; a thread that finds another one
+// initialising waits until it is done. Initialisations are rare and short.
+using Guard = long long;
+
+std::atomic_ref<char> GuardByte(Guard* guard, int index) {
+  return std::atomic_ref<char>(reinterpret_cast<char*>(guard)[index]);
+}
+
+}  // namespace
+
+extern "C" {
+void* __cxa_get_globals() noexcept { return StateOfThisThread(); }
+void* __cxa_get_globals_fast() noexcept { return StateOfThisThread(); }
+
+int __cxa_guard_acquire(Guard* guard) noexcept {
+  for (;;) {
+    if (GuardByte(guard, 0).load(std::memory_order_acquire)) return 0;
+    char idle = 0;
+    if (GuardByte(guard, 1).compare_exchange_strong(idle, 1, std::memory_order_acq_rel)) return 1;
+    SwitchToThread();
+  }
+}
+
+void __cxa_guard_release(Guard* guard) noexcept { GuardByte(guard, 0).store(1, std::memory_order_release); }
+
+void __cxa_guard_abort(Guard* guard) noexcept { GuardByte(guard, 1).store(0, std::memory_order_release); }
+}
+
+namespace ombrelo {
+
+void ReleaseThreadRuntime(bool allThreads) {
+  const DWORD thread = GetCurrentThreadId();
+  std::lock_guard<SrwLock> guard(g_lock);
+  for (ThreadBlock** link = &g_blocks; *link;) {
+    ThreadBlock* b = *link;
+    if (allThreads || b->thread == thread) {
+      *link = b->next;
+      HeapFree(GetProcessHeap(), 0, b);
+    } else {
+      link = &b->next;
+    }
+  }
+}
+
+}  // namespace ombrelo
+
+#else
+
+namespace ombrelo {
+void ReleaseThreadRuntime(bool) {}
+}  // namespace ombrelo
+
+#endif
