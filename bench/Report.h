@@ -40,6 +40,12 @@ class Report {
   void SetDraw(const Figure& f) { draw_ = f; }
   void SetPreviewRequests(const Figure& f) { previewRequests_ = f; }
   void SetResources(int cycles, const Resources& before, const Resources& after, double seconds);
+  void SetLoadCycles(int cycles, const Resources& before, const Resources& after, double seconds) {
+    loadCycles_ = cycles;
+    loadBefore_ = before;
+    loadAfter_ = after;
+    loadSeconds_ = seconds;
+  }
 
   void Print(FILE* out) const;
   bool WriteJson(const std::string& path) const;
@@ -74,6 +80,9 @@ class Report {
   int cycles_ = 0;
   Resources before_, after_;
   double resourceSeconds_ = 0;
+  int loadCycles_ = 0;
+  Resources loadBefore_, loadAfter_;
+  double loadSeconds_ = 0;
 };
 
 }  // namespace bench
