@@ -30,6 +30,19 @@ class Report {
     shareCalls_ = calls;
     shareProfiledMicros_ = profiled;
   }
+  // Icon items against text items of the same entries, measured in turn.
+  void AddIconsAgainstText(int entries, const Figure& icons, const Figure& text) {
+    iconsAgainstText_.push_back({entries, icons, text});
+  }
+  // Icon items of 5 programs no menu has shown yet, against the replay of
+  // their calls.
+  void SetFirstOfPrograms(const Figure& ours, const Figure& replay, const std::vector<CallCount>& calls,
+                          double profiled) {
+    firstOurs_ = ours;
+    firstReplay_ = replay;
+    firstCalls_ = calls;
+    firstProfiledMicros_ = profiled;
+  }
   void SetMinimal(const Figure& f) { minimal_ = f; }
   void SetMultiSelection(const Figure& f) { multi_ = f; }
   void SetMultiSelectionCalls(const std::vector<CallCount>& calls, double micros) {
@@ -39,12 +52,24 @@ class Report {
   void SetMainProgramRunning(bool running) { mainProgram_ = running; }
   void SetDraw(const Figure& f) { draw_ = f; }
   void SetPreviewRequests(const Figure& f) { previewRequests_ = f; }
+  // Right-clicks while the main program takes slowMs for every message.
+  void SetSlowMainProgram(const Figure& f, double slowMs, bool ran) {
+    slow_ = f;
+    slowMs_ = slowMs;
+    slowRan_ = ran;
+  }
   void SetResources(int cycles, const Resources& before, const Resources& after, double seconds);
   void SetLoadCycles(int cycles, const Resources& before, const Resources& after, double seconds) {
     loadCycles_ = cycles;
     loadBefore_ = before;
     loadAfter_ = after;
     loadSeconds_ = seconds;
+  }
+  // The same with the open-with programs changing every 100 right-clicks.
+  void SetChangingResources(const Resources& before, const Resources& after, double seconds) {
+    changingBefore_ = before;
+    changingAfter_ = after;
+    changingSeconds_ = seconds;
   }
 
   void Print(FILE* out) const;
@@ -60,6 +85,10 @@ class Report {
     std::vector<CallCount> calls;
     double profiledMicros;
   };
+  struct IconsAgainstText {
+    int entries;
+    Figure icons, text;
+  };
   struct Target {
     std::string what;
     std::string figure;
@@ -71,7 +100,13 @@ class Report {
   PeInfo size_;
   ColdPair coldBare_, coldFileManager_;
   std::vector<Warm> warm_;
-  Figure minimal_, multi_, draw_, previewRequests_, share_, shareLocal_;
+  Figure minimal_, multi_, draw_, previewRequests_, share_, shareLocal_, slow_;
+  double slowMs_ = 0;
+  bool slowRan_ = false;
+  std::vector<IconsAgainstText> iconsAgainstText_;
+  Figure firstOurs_, firstReplay_;
+  std::vector<CallCount> firstCalls_;
+  double firstProfiledMicros_ = 0;
   std::vector<CallCount> shareCalls_;
   double shareProfiledMicros_ = 0;
   std::vector<CallCount> multiCalls_;
@@ -83,6 +118,8 @@ class Report {
   int loadCycles_ = 0;
   Resources loadBefore_, loadAfter_;
   double loadSeconds_ = 0;
+  Resources changingBefore_, changingAfter_;
+  double changingSeconds_ = 0;
 };
 
 }  // namespace bench
