@@ -6,14 +6,15 @@
 // index that no unload gives back: a host that loads and unloads the DLL
 // often runs out of indexes after about a thousand loads. These two
 // functions replace the runtime's own (the linker then leaves its version
-// out), and so do the guards of function-local statics below. Each thread
+// out), and so do the guards of function-local statics and the thread
+// library's once and mutex functions below. Each thread
 // that throws gets a small block, found by its thread id;
 // a thread's block goes when the thread ends, every block when the DLL
 // unloads.
 #include "server/ThreadRuntime.h"
 
 #include <atomic>  // also tells which C++ runtime this is
-#include <mutex>
+#include <mutex>  // with the GNU runtime also the thread library's declarations
 
 #include "common/Lock.h"
 
@@ -80,6 +81,61 @@ void __cxa_guard_release(Guard* guard) noexcept { GuardByte(guard, 0).store(1, s
 
 void __cxa_guard_abort(Guard* guard) noexcept { GuardByte(guard, 1).store(0, std::memory_order_release); }
 }
+
+#if defined(_GLIBCXX_HAS_GTHREADS)
+// The thread library's once and mutex functions, which the runtime's DWARF
+// unwinder (32-bit build: frame registration at load and unload, the frame
+// lookup of every throw) and its exception allocator call. The library's own
+// versions look up the calling thread's record, made on first use with a TLS
+// index per load and a duplicated handle per thread, neither given back at
+// unload. These keep all their state in the caller's word: a mutex is 1
+// while held, free at any other value (the library's static initialiser is
+// -1), a once word 2 while its function runs and 1 when done. Only plain
+// mutexes are needed (the runtime asks for no other kind); waiters yield, as
+// for the guards: the runtime holds these for short, rare stretches.
+namespace {
+
+std::atomic_ref<intptr_t> MutexWord(pthread_mutex_t* m) { return std::atomic_ref<intptr_t>(*m); }
+
+}  // namespace
+
+extern "C" {
+int pthread_mutex_init(pthread_mutex_t* m, const pthread_mutexattr_t*) {
+  MutexWord(m).store(0, std::memory_order_release);
+  return 0;
+}
+
+int pthread_mutex_destroy(pthread_mutex_t*) { return 0; }
+
+int pthread_mutex_lock(pthread_mutex_t* m) {
+  auto word = MutexWord(m);
+  for (;;) {
+    intptr_t seen = word.load(std::memory_order_relaxed);
+    if (seen != 1 && word.compare_exchange_weak(seen, 1, std::memory_order_acquire)) return 0;
+    SwitchToThread();
+  }
+}
+
+int pthread_mutex_unlock(pthread_mutex_t* m) {
+  MutexWord(m).store(0, std::memory_order_release);
+  return 0;
+}
+
+int pthread_once(pthread_once_t* once, void (*function)()) {
+  std::atomic_ref<pthread_once_t> word(*once);
+  for (;;) {
+    pthread_once_t seen = word.load(std::memory_order_acquire);
+    if (seen == 1) return 0;
+    if (seen == 0 && word.compare_exchange_strong(seen, 2, std::memory_order_acquire)) {
+      function();
+      word.store(1, std::memory_order_release);
+      return 0;
+    }
+    SwitchToThread();
+  }
+}
+}
+#endif  // _GLIBCXX_HAS_GTHREADS
 
 namespace ombrelo {
 
