@@ -210,7 +210,7 @@ std::vector<Report::Target> Report::Targets() const {
   if (loadCycles_) {
     const Growth g = GrowthBetween(loadBefore_, loadAfter_);
     t.push_back({"no growth after " + std::to_string(loadCycles_) + " load/unload cycles", Describe(g),
-                 WithinNoise(g)});
+                 LoadCycleWithinNoise(g)});
   }
   bool systemOnly = !size_.imports.empty();
   for (const std::string& dll : size_.imports) systemOnly &= IsSystemDll(dll);

@@ -1,7 +1,7 @@
 // A host that loads the extension for a right-click and unloads it when it
 // is idle, thousands of times in one process: each load, with a menu of
 // icon items and a measured and drawn preview, leaves nothing behind: no
-// TLS index, kernel handle, GDI or USER object.
+// TLS index, kernel handle, GDI or USER object, heap or address space.
 //
 // OMBRELO_LOAD_CYCLES sets the number of cycles (3,000 by default; an
 // emulated run takes fewer).
@@ -51,7 +51,10 @@ TEST(LoadCycles, ThousandsOfLoadsAndUnloadsWithAMenuEachLeaveNothingBehind) {
   const int cycles = LoadCycles();
 
   // What the system keeps for good after its first icons and menus (the
-  // shell's image lists), made before the first load.
+  // shell's image lists), and the theme library the DLL keeps loaded from
+  // its first menu on (a shell always has it loaded), made before the first
+  // load.
+  LoadLibraryW(L"uxtheme.dll");
   for (const std::string& program : OpenWithPrograms(3)) {
     const std::wstring path(program.begin(), program.end());
     SHFILEINFOW file{};
@@ -67,16 +70,18 @@ TEST(LoadCycles, ThousandsOfLoadsAndUnloadsWithAMenuEachLeaveNothingBehind) {
   for (int i = 0; i < cycles; ++i) ASSERT_EQ(60, LoadAndUnload(dll.c_str(), kExtensionClsid, selection, draw)) << i;
   const Resources end = CountResources();
 
-  // TLS indexes, kernel handles, GDI and USER objects: none lost per cycle,
-  // and, where the DLL leaves the process, none after the last unload.
-  // Memory and address space are reported (see the benchmark's figure).
+  // Nothing lost per cycle (TLS indexes, handles, GDI and USER objects,
+  // memory and address space within LoadCycleWithinNoise), and, where the
+  // DLL leaves the process, nothing after the last unload either but what
+  // the system keeps once a process has shown its first menu (about 100 KB
+  // and 2 handles under Wine, within a right-click's noise).
   const Growth perCycle = GrowthBetween(afterWarmUp, end);
-  EXPECT_TRUE(CountsWithinNoise(perCycle)) << cycles << " cycles after the warm-up: " << Describe(perCycle);
+  EXPECT_TRUE(LoadCycleWithinNoise(perCycle)) << cycles << " cycles after the warm-up: " << Describe(perCycle);
   std::printf("%d load/unload cycles after the warm-up: %s\n", cycles, Describe(perCycle).c_str());
   if (!stays) {
     const Growth whole = GrowthBetween(beforeFirstLoad, end);
-    EXPECT_TRUE(CountsWithinNoise(whole)) << "after the last unload against before the first load: "
-                                          << Describe(whole);
+    EXPECT_TRUE(WithinNoise(whole)) << "after the last unload against before the first load: " << Describe(whole);
+    std::printf("after the last unload against before the first load: %s\n", Describe(whole).c_str());
   }
   selection->Release();
   DeleteFileA(PreviewBitmapPath().c_str());

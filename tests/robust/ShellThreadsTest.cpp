@@ -243,7 +243,7 @@ TEST(ShellThreads, LoadsAndUnloadsOnTwoThreadsBetweenRightClicksLeaveNothingBehi
   const Resources before = CountResources();
   EXPECT_EQ(0, runAtOnce(robust::Rounds(150), &firstMismatch)) << "first: " << firstMismatch;
   const Growth growth = GrowthBetween(before, CountResources());
-  EXPECT_TRUE(CountsWithinNoise(growth)) << Describe(growth);
+  EXPECT_TRUE(LoadCycleWithinNoise(growth)) << Describe(growth);
   DeleteFileA(PreviewBitmapPath().c_str());
   ResetProgramKey();
 }
