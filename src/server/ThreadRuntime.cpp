@@ -89,7 +89,7 @@ void __cxa_guard_release(Guard* guard) noexcept { GuardByte(guard, 0).store(1, s
 void __cxa_guard_abort(Guard* guard) noexcept { GuardByte(guard, 1).store(0, std::memory_order_release); }
 }
 
-#if defined(_GLIBCXX_HAS_GTHREADS)
+#if defined(__WINPTHREADS_VERSION_MAJOR)  // the runtime threads through winpthreads
 // The thread library's once and mutex functions, which the runtime's DWARF
 // unwinder (32-bit build: frame registration at load and unload, the frame
 // lookup of every throw) and its exception allocator call. The library's own
@@ -142,7 +142,7 @@ int pthread_once(pthread_once_t* once, void (*function)()) {
   }
 }
 }
-#endif  // _GLIBCXX_HAS_GTHREADS
+#endif  // __WINPTHREADS_VERSION_MAJOR
 
 namespace ombrelo {
 
