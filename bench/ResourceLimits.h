@@ -22,9 +22,9 @@ inline bool WithinNoise(const Growth& g) {
 }
 
 // Thousands of loads and unloads: committed memory is counted in pages, so
-// 128 KiB over 3,000 cycles is under 44 bytes a cycle (a lost block of any
-// size per load shows; the builds measure about 12 KiB, the system's, in
-// all). Address space within the same large steps as above.
+// 128 KiB over 3,000 cycles is under 44 bytes a cycle: a block lost per
+// load, of any size, shows (both builds measure 0 to 12 KiB in all).
+// Address space within the same large steps as above.
 inline constexpr long long kLoadCycleMemoryNoise = 128 * 1024;
 
 inline bool LoadCycleWithinNoise(const Growth& g) {

@@ -22,8 +22,8 @@ foreach(entry ${names})
   endif()
   message(STATUS "imports ${name}")
 endforeach()
-# Nor the thread library, which takes one on first use (both builds: the
-# 32-bit unwinder's once and mutex calls are served inside the DLL).
+# TlsAlloc on either build: the 32-bit unwinder's once and mutex calls are
+# served inside the DLL, so the thread library is not linked in.
 if(dump MATCHES "[ \t]TlsAlloc\n")
   list(APPEND bad TlsAlloc)
 endif()
