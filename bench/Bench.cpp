@@ -2,7 +2,7 @@
 // first menu in fresh processes, warm right-clicks with and without the
 // main program, the preview item's drawing, a large multiple selection, the
 // floor (a minimal handler and the bare Win32 calls the menu cannot avoid),
-// resources after many right-clicks, and the DLL's size and imports. Prints
+// resources after many right-clicks and many loads and unloads, and the DLL's size and imports. Prints
 // one table and writes the same figures as JSON.
 //
 // Usage: ombrelo_bench [--json FILE] [--quick] [--cycles N]
@@ -120,6 +120,27 @@ int main(int argc, char** argv) {
     const int coldReps = options.quick ? 5 : 25;
     const ColdPair bare = MeasureCold(coldReps, false, picture);
     report.SetCold(bare, MeasureCold(coldReps, true, picture));
+  }
+
+  // 7b. Loads and unloads as a host makes them, each with a right-click
+  // (icon items, the preview measured and drawn): before the extension is
+  // held loaded below, so that every FreeLibrary unloads it.
+  {
+    SetIconItems(true);
+    WriteBitmapFile(PreviewBitmapPath(), 64, 48);
+    MainProgramWindow answering;
+    testsupport::Canvas canvas(240, 160, RGB(0, 0, 0));
+    CycleOptions draw;
+    draw.drawOn = canvas.dc();
+    const std::string dll = ExtensionPath();
+    for (int i = 0; i < 5; ++i) LoadAndUnload(dll.c_str(), kExtensionClsid, selection, draw);
+    const int cycles = options.quick ? 300 : 3000;
+    const Resources before = CountResources();
+    Stopwatch watch;
+    for (int i = 0; i < cycles; ++i) LoadAndUnload(dll.c_str(), kExtensionClsid, selection, draw);
+    const double seconds = watch.Micros() / 1e6;
+    report.SetLoadCycles(cycles, before, CountResources(), seconds);
+    DeleteFileA(PreviewBitmapPath().c_str());
   }
 
   LoadedServer extension(ExtensionPath(), kExtensionClsid);

@@ -51,4 +51,28 @@ int RightClick(IClassFactory* factory, IDataObject* selection, const CycleOption
   return count;
 }
 
+int LoadAndUnload(const char* dllPath, const CLSID& clsid, IDataObject* selection, const CycleOptions& options,
+                  HRESULT* canUnload) {
+  using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+  using CanUnloadNowFn = HRESULT(WINAPI*)();
+  HMODULE module = LoadLibraryA(dllPath);
+  if (!module) return -1;
+  auto getClassObject =
+      reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void (*)()>(GetProcAddress(module, "DllGetClassObject")));
+  auto canUnloadNow =
+      reinterpret_cast<CanUnloadNowFn>(reinterpret_cast<void (*)()>(GetProcAddress(module, "DllCanUnloadNow")));
+  int count = -1;
+  IClassFactory* factory = nullptr;
+  if (getClassObject && canUnloadNow &&
+      SUCCEEDED(getClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)))) {
+    count = RightClick(factory, selection, options);
+    factory->Release();
+    const HRESULT answer = canUnloadNow();
+    if (canUnload) *canUnload = answer;
+    else if (answer != S_OK) count = -2;
+  }
+  FreeLibrary(module);
+  return count;
+}
+
 }  // namespace bench

@@ -17,6 +17,14 @@ struct CycleOptions {
 // Returns the number of identifiers the handler reported, or -1 on a failure.
 int RightClick(IClassFactory* factory, IDataObject* selection, const CycleOptions& options = {});
 
+// One whole life of the DLL in the shell: LoadLibrary, DllGetClassObject,
+// one right-click as above (with the menu's messages), the factory
+// released, DllCanUnloadNow, FreeLibrary. Returns the number of identifiers
+// the handler reported, or -1 on a failure. DllCanUnloadNow's answer goes to
+// canUnload when given; otherwise any answer but S_OK makes the result -2.
+int LoadAndUnload(const char* dllPath, const CLSID& clsid, IDataObject* selection, const CycleOptions& options = {},
+                  HRESULT* canUnload = nullptr);
+
 // The preview item of an open menu measured and drawn once; returns the
 // size it measured.
 SIZE MeasureAndDrawPreview(IContextMenu2* menu, HDC dc);

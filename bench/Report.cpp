@@ -207,6 +207,11 @@ std::vector<Report::Target> Report::Targets() const {
     t.push_back({"no growth after " + std::to_string(cycles_) + " right-clicks, programs changing every 100",
                  Describe(changing), WithinNoise(changing)});
   }
+  if (loadCycles_) {
+    const Growth g = GrowthBetween(loadBefore_, loadAfter_);
+    t.push_back({"no growth after " + std::to_string(loadCycles_) + " load/unload cycles", Describe(g),
+                 LoadCycleWithinNoise(g)});
+  }
   bool systemOnly = !size_.imports.empty();
   for (const std::string& dll : size_.imports) systemOnly &= IsSystemDll(dll);
   snprintf(text, sizeof(text), "%lld bytes (%.1f KiB)", size_.bytes, static_cast<double>(size_.bytes) / 1024);
@@ -286,6 +291,14 @@ void Report::Print(FILE* out) const {
     s += "  growth: " + Describe(GrowthBetween(changingBefore_, changingAfter_)) + "\n";
     s += "  (GDI and USER objects counted by probing every handle index: Wine's GetGuiResources answers 0)\n";
   }
+  if (loadCycles_) {
+    char line[300];
+    snprintf(line, sizeof(line), "  %.1f s for %d load/unload cycles (a right-click each), %.3f ms each\n",
+             loadSeconds_, loadCycles_, loadSeconds_ * 1000 / loadCycles_);
+    s += line;
+    s += "  growth after " + std::to_string(loadCycles_) +
+         " load/unload cycles: " + Describe(GrowthBetween(loadBefore_, loadAfter_)) + "\n";
+  }
   s += "8 size: " + std::to_string(size_.bytes) + " bytes" + (size_.stripped ? " (stripped)" : "") + "; imports:";
   for (const std::string& dll : size_.imports) s += " " + dll;
   s += "\n";
@@ -363,6 +376,11 @@ bool Report::WriteJson(const std::string& path) const {
     << ", \"growth\": {\"private_bytes\": " << g.privateBytes << ", \"kernel_handles\": " << g.kernelHandles
     << ", \"gdi_objects\": " << g.gdi << ", \"user_objects\": " << g.user << ", \"menus\": " << g.menus
     << ", \"icons\": " << g.icons << "}, \"counting\": \"GDI and USER objects by probing handle indexes\"},\n";
+  const Growth lg = GrowthBetween(loadBefore_, loadAfter_);
+  j << "  \"load_cycles\": {\"cycles\": " << loadCycles_ << ", \"seconds\": " << loadSeconds_
+    << ", \"growth\": {\"private_bytes\": " << lg.privateBytes << ", \"address_space\": " << lg.addressSpace
+    << ", \"tls_indexes\": " << lg.tlsIndexes << ", \"kernel_handles\": " << lg.kernelHandles
+    << ", \"gdi_objects\": " << lg.gdi << ", \"user_objects\": " << lg.user << "}},\n";
   const Growth c = GrowthBetween(changingBefore_, changingAfter_);
   j << "  \"resources_programs_changing\": {\"cycles\": " << cycles_ << ", \"every\": 100, \"seconds\": "
     << changingSeconds_ << ", \"growth\": {\"private_bytes\": " << c.privateBytes

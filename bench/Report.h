@@ -59,6 +59,12 @@ class Report {
     slowRan_ = ran;
   }
   void SetResources(int cycles, const Resources& before, const Resources& after, double seconds);
+  void SetLoadCycles(int cycles, const Resources& before, const Resources& after, double seconds) {
+    loadCycles_ = cycles;
+    loadBefore_ = before;
+    loadAfter_ = after;
+    loadSeconds_ = seconds;
+  }
   // The same with the open-with programs changing every 100 right-clicks.
   void SetChangingResources(const Resources& before, const Resources& after, double seconds) {
     changingBefore_ = before;
@@ -109,6 +115,9 @@ class Report {
   int cycles_ = 0;
   Resources before_, after_;
   double resourceSeconds_ = 0;
+  int loadCycles_ = 0;
+  Resources loadBefore_, loadAfter_;
+  double loadSeconds_ = 0;
   Resources changingBefore_, changingAfter_;
   double changingSeconds_ = 0;
 };

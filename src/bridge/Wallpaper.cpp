@@ -53,7 +53,7 @@ void ApplyWallpaper(const std::wstring& bitmapPath, const char* style, const cha
 
 bool FindConvertedWallpaper(std::string& path) {
   RegKey key;
-  if (!key.Create(HKEY_CURRENT_USER, kProgramKey)) return false;
+  if (!key.Open(HKEY_CURRENT_USER, kProgramKey)) return false;
   // Read in UTF-16: an ANSI read would give a folder outside the code page
   // as its best-fit neighbour, another program's folder.
   std::optional<std::wstring> program = key.ReadWideString(L"cmd");

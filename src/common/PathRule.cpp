@@ -10,9 +10,6 @@ namespace ombrelo {
 
 namespace {
 
-// The scope of the menu this thread is building, if any.
-thread_local DrivesOfOneMenu* g_menu = nullptr;
-
 bool StartsWith(std::wstring_view text, std::wstring_view prefix) {
   return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
 }
@@ -88,8 +85,9 @@ bool AskDrive(wchar_t letter) {
 
 // AskDrive, once per drive for the menu being built.
 bool DriveMayBeTouched(wchar_t letter) {
-  if (!g_menu) return AskDrive(letter);
-  signed char& verdict = g_menu->Verdict((letter | 0x20) - L'a');
+  DrivesOfOneMenu* menu = ThreadScope<DrivesOfOneMenu>::Current();
+  if (!menu) return AskDrive(letter);
+  signed char& verdict = menu->Verdict((letter | 0x20) - L'a');
   if (verdict < 0) verdict = AskDrive(letter) ? 1 : 0;
   return verdict == 1;
 }
@@ -110,12 +108,9 @@ bool PathMayBeTouched(const wchar_t* path) {
   return IsDrivePath(rest) && DriveMayBeTouched(rest[0]);
 }
 
-DrivesOfOneMenu::DrivesOfOneMenu() : outer_(g_menu) {
+DrivesOfOneMenu::DrivesOfOneMenu() : scope_(this) {
   for (signed char& verdict : verdicts_) verdict = -1;
-  g_menu = this;
 }
-
-DrivesOfOneMenu::~DrivesOfOneMenu() { g_menu = outer_; }
 
 NoCriticalErrorBoxes::NoCriticalErrorBoxes() {
   previous_ = GetThreadErrorMode();

@@ -12,6 +12,8 @@
 
 #include <string>
 
+#include "common/ThreadScope.h"
+
 namespace ombrelo {
 
 // Whether the menu code may touch path while the menu is built. False for:
@@ -36,15 +38,14 @@ inline bool PathMayBeTouched(const std::wstring& path) { return PathMayBeTouched
 class DrivesOfOneMenu {
  public:
   DrivesOfOneMenu();
-  ~DrivesOfOneMenu();
   DrivesOfOneMenu(const DrivesOfOneMenu&) = delete;
   DrivesOfOneMenu& operator=(const DrivesOfOneMenu&) = delete;
   // The verdict kept for the drive (0 to 25): -1 none yet, 0 no, 1 yes.
   signed char& Verdict(int drive) { return verdicts_[drive]; }
 
  private:
-  DrivesOfOneMenu* outer_;
   signed char verdicts_[26];
+  ThreadScope<DrivesOfOneMenu> scope_;
 };
 
 // While it lives, the calling thread shows no critical-error box (such as

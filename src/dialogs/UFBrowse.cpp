@@ -2,6 +2,7 @@
 
 #include <objbase.h>
 
+#include "common/ThreadScope.h"
 #include "common/FileNames.h"
 
 namespace ombrelo {
@@ -19,7 +20,11 @@ bool TFolderBrowse::Execute(HWND owner) {
   info_.lpfn = &TFolderBrowse::BrowseCallback;
   info_.lParam = reinterpret_cast<LPARAM>(this);
 
-  PIDLIST_ABSOLUTE list = SHBrowseForFolderA(&info_);
+  PIDLIST_ABSOLUTE list = nullptr;
+  {
+    ThreadScope<TFolderBrowse> browsing(this);
+    list = SHBrowseForFolderA(&info_);
+  }
   info_.lpszTitle = nullptr;  // Title may change between calls
   if (!list) return false;    // cancelled: Directory stays as it was
   // The path in UTF-16 and then its ANSI form (common/FileNames.h): an ANSI
@@ -37,7 +42,10 @@ bool TFolderBrowse::Execute(HWND owner) {
 }
 
 int CALLBACK TFolderBrowse::BrowseCallback(HWND window, UINT message, LPARAM, LPARAM data) {
-  auto* self = reinterpret_cast<TFolderBrowse*>(data);
+  // The browser is the one this thread runs; the callback's data must name
+  // it too, else the call did not come from that browser.
+  TFolderBrowse* self = ThreadScope<TFolderBrowse>::Current();
+  if (reinterpret_cast<LPARAM>(self) != data) return 0;
   if (message == BFFM_INITIALIZED && self && !self->Directory.empty())
     SendMessageA(window, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(self->Directory.c_str()));
   return 0;

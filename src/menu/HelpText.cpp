@@ -100,7 +100,9 @@ HRESULT TFolContMenu::HelpText(UINT_PTR offset, UINT uType, CHAR* pszName, UINT 
   if (!pszName) return E_INVALIDARG;
   std::optional<std::string> text;
   const HRESULT hr = ItemHelpText(Selected, Layout(), offset, text);
-  if (hr == S_OK && text) CopyOut(*text, pszName, cchMax);
+  // An item without a text gets the empty text: the caller cannot tell an
+  // untouched buffer from an answer.
+  if (hr == S_OK) CopyOut(text.value_or(std::string()), pszName, cchMax);
   return hr;
 }
 

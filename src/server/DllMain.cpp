@@ -1,7 +1,8 @@
 // DLL entry point. Start-up does registry, GDI and USER work, which is unsafe
 // under the loader lock, so it runs at the first call of an export instead
 // (EnsureModuleStarted). Shutdown runs here for a FreeLibrary; at process
-// exit the process takes everything down itself.
+// exit the process takes everything down itself. Thread notifications stay
+// on: a thread's exception state goes when the thread ends.
 #include <windows.h>
 
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include "common/Failure.h"
 
 #include "server/ModuleState.h"
+#include "server/ThreadRuntime.h"
 
 #if defined(__GLIBCXX__)
 // The GNU runtime's default terminate handler writes the exception's
@@ -45,10 +47,12 @@ void __throw_underflow_error(const char* what) { throw ombrelo::Failure(what); }
 }  // namespace std
 #endif
 
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
   switch (reason) {
     case DLL_PROCESS_ATTACH:
-      DisableThreadLibraryCalls(instance);
+      break;
+    case DLL_THREAD_DETACH:
+      ombrelo::ReleaseThreadRuntime(false);
       break;
     case DLL_PROCESS_DETACH:
       if (reserved == nullptr) {
@@ -56,6 +60,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
           ombrelo::ShutdownModule();
         } catch (...) {
         }
+        ombrelo::ReleaseThreadRuntime(true);
       }
       break;
     default:

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/Failure.h"
+#include "common/ThreadScope.h"
 #include "server/ModuleState.h"
 
 namespace ombrelo::ui {
@@ -218,8 +219,13 @@ TForm::TForm(TComponent* owner) : TComponent(owner) {
   tmpl.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | WS_CLIPSIBLINGS;
   tmpl.dwExtendedStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
   std::memcpy(buffer, &tmpl, sizeof(tmpl));  // menu, class and title follow as empty words
-  hwnd_ = CreateDialogIndirectParamA(ThisModule(), reinterpret_cast<LPCDLGTEMPLATEA>(buffer), nullptr,
-                                     &TForm::DialogProc, reinterpret_cast<LPARAM>(this));
+  {
+    // The dialog procedure takes its form from this scope, once, during the
+    // creating call: never from a message's parameter (see DialogProc).
+    ThreadScope<TForm> creating(this);
+    hwnd_ = CreateDialogIndirectParamA(ThisModule(), reinterpret_cast<LPCDLGTEMPLATEA>(buffer), nullptr,
+                                       &TForm::DialogProc, 0);
+  }
   if (!hwnd_) throw ombrelo::Failure("cannot create a form window");
   SetBounds(0, 0, 320, 240);
   fontDesc_.OnChange = [this] { RecreateFont(); };
@@ -236,9 +242,16 @@ TForm::~TForm() {
 }
 
 INT_PTR CALLBACK TForm::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  // Any program on the desktop can send a form's window any message, with
+  // any numbers in it. A form attaches to its window only from its own
+  // creation, whatever the WM_INITDIALOG carries; a WM_INITDIALOG at any
+  // other time, or for a window already attached, is ignored. No pointer a
+  // message brings is ever read or written through.
   if (message == WM_INITDIALOG) {
-    auto* self = reinterpret_cast<TForm*>(lParam);
-    SetWindowLongPtrA(window, DWLP_USER, lParam);
+    if (GetWindowLongPtrA(window, DWLP_USER) != 0) return FALSE;
+    TForm* self = ThreadScope<TForm>::Take();
+    if (!self) return FALSE;
+    SetWindowLongPtrA(window, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
     self->hwnd_ = window;
     return FALSE;  // the focus is set when the form is shown
   }

@@ -1,6 +1,7 @@
-# The benchmark's right-click loop as a test: resources must not grow.
+# The benchmark's right-click and load/unload loops as tests: resources must not grow.
 ombrelo_test(bench_resource_tests SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ResourceGrowthTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/LoadCycleTest.cpp
   ${CMAKE_SOURCE_DIR}/bench/Cycle.cpp
   ${CMAKE_SOURCE_DIR}/bench/Scene.cpp
   ${CMAKE_SOURCE_DIR}/bench/Resources.cpp

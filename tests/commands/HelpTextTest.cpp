@@ -58,7 +58,7 @@ TEST_F(HelpTexts, PictureItemsInBothLanguages) {
       {36, "Grafik als Hintergrundbild verwenden [Kacheln]", "Use this image for Desktop wallpaper [Tiled]."},
       {37, "Grafik als Hintergrundbild verwenden [Strecken] ", "Use this image for Desktop wallpaper [Scaled]."},
       {3, "Klicken Sie um die Bildvorschau zu aktivieren", "Enables Ombrelo's image preview."},
-      // separators, popups, information lines: no text
+      // separators, popups, information lines: the empty text, terminated
       {0, nullptr, nullptr}, {1, nullptr, nullptr}, {4, nullptr, nullptr}, {7, nullptr, nullptr},
       {31, nullptr, nullptr}, {34, nullptr, nullptr}, {38, nullptr, nullptr},
   };
@@ -67,7 +67,7 @@ TEST_F(HelpTexts, PictureItemsInBothLanguages) {
     handler.Open({picture});
     for (const Expected& e : cases) {
       const char* want = language == 0 ? e.german : e.english;
-      EXPECT_EQ(want ? want : "<none>", handler.HelpText(e.offset)) << "offset " << e.offset << " language " << language;
+      EXPECT_EQ(want ? want : "", handler.HelpText(e.offset)) << "offset " << e.offset << " language " << language;
     }
   }
 }
@@ -91,7 +91,7 @@ TEST_F(HelpTexts, TextFileItemsInBothLanguages) {
     handler.Open({text});
     for (const Expected& e : cases) {
       const char* want = language == 0 ? e.german : e.english;
-      EXPECT_EQ(want ? want : "<none>", handler.HelpText(e.offset)) << "offset " << e.offset << " language " << language;
+      EXPECT_EQ(want ? want : "", handler.HelpText(e.offset)) << "offset " << e.offset << " language " << language;
     }
   }
 }
@@ -135,7 +135,7 @@ TEST_F(HelpTexts, AMultipleSelectionHasTheConvertTextOnly) {
   Handler handler;
   handler.Open({"C:\\a.jpg", "C:\\b.png", "C:\\c.gif"});
   EXPECT_EQ("Changes the format of the selected images.", handler.HelpText(0));
-  for (UINT offset : {1u, 3u, 9u, 29u, 59u, 200u}) EXPECT_EQ("<none>", handler.HelpText(offset)) << offset;
+  for (UINT offset : {1u, 3u, 9u, 29u, 59u, 200u}) EXPECT_EQ("", handler.HelpText(offset)) << offset;
 }
 
 TEST_F(HelpTexts, FewOpenWithEntriesArePaddedWithDummies) {
@@ -145,7 +145,7 @@ TEST_F(HelpTexts, FewOpenWithEntriesArePaddedWithDummies) {
   EXPECT_EQ("C:\\Tools\\program0.exe", handler.HelpText(15));
   EXPECT_EQ("C:\\Tools\\program1.exe", handler.HelpText(16));
   for (UINT offset : {17u, 18u, 19u}) EXPECT_EQ("Dummy", handler.HelpText(offset)) << offset;
-  EXPECT_EQ("<none>", handler.HelpText(20));
+  EXPECT_EQ("", handler.HelpText(20));
   EXPECT_EQ("Copies the selected image to the clipboard.", handler.HelpText(29));
   EXPECT_EQ("<hr=80070057>", handler.HelpText(59));
 }

@@ -6,10 +6,11 @@
 #include <cstdint>
 
 #include "bridge/TextActions.h"
-#include "support/ImportSlots.h"
-#include "support/Windows.h"
+#include "bridge/Wallpaper.h"
 #include "commands/CommandsSupport.h"
 #include "settings/Registry.h"
+#include "support/ImportSlots.h"
+#include "support/Windows.h"
 
 using namespace commandtest;
 using testsupport::TempDir;
@@ -223,4 +224,38 @@ TEST_F(TextCopy, AViewerThatCannotStartLeavesTheFileToTheEditorOfItsType) {
   ASSERT_EQ(1u, records.size());
   EXPECT_NE(std::string::npos, records[0].commandLine.find("associated.exe"));
   EXPECT_NE(std::string::npos, records[0].commandLine.find(path)) << records[0].commandLine;
+}
+
+// Keys that are only read are opened, never created: a "Txt" key without
+// "TxtPreview" would take the text menu away for good.
+TEST_F(TextCopy, LookingUpASettingCreatesNoKey) {
+  auto keyExists = [](const char* path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+  };
+  const std::string text = dir.File("read me.txt", "text");
+  const struct {
+    const char* what;
+    const char* key;
+    std::function<void()> lookUp;
+  } cases[] = {
+      {"the text viewer", ombrelo::kTxtKey,
+       [&] {
+         ombrelo::OpenInTextViewer(text);  // no viewer set: the system's editor
+         if (HWND editor = testsupport::WaitForTopWindow("Notepad", nullptr, 0, std::chrono::seconds(30)))
+           PostMessageA(editor, WM_CLOSE, 0, 0);
+       }},
+      {"the converted wallpaper", ombrelo::kProgramKey,
+       [&] {
+         std::string path = dir.File("photo.jpg", "jpeg");
+         EXPECT_FALSE(ombrelo::FindConvertedWallpaper(path));
+       }},
+  };
+  for (const auto& c : cases) {
+    testsupport::ResetProgramKey();
+    c.lookUp();
+    EXPECT_FALSE(keyExists(c.key)) << c.what;
+  }
 }

@@ -183,3 +183,67 @@ TEST(ShellThreads, TwoThreadsRightClickingAtOnceEachSeeTheirOwnMenusAndLeaveNoth
   DeleteFileA(PreviewBitmapPath().c_str());
   ResetProgramKey();
 }
+
+// Two shell threads that each load the DLL, right-click through it and
+// unload it, at random and at once: the module starts and shuts down under
+// the other thread's feet, every menu is whole, and once both have let go
+// nothing is left.
+TEST(ShellThreads, LoadsAndUnloadsOnTwoThreadsBetweenRightClicksLeaveNothingBehind) {
+  ResetProgramKey();
+  SetIconItems(true);
+  SettingsFile settings;
+  settings.WriteOpenWith(3);
+  WorkFolder work;
+  const std::string picture = work.path() + "beach.bmp";
+  WriteBitmapFile(picture, 64, 48);
+  WriteBitmapFile(PreviewBitmapPath(), 64, 48);
+  MainProgramWindow mainProgram;
+  ASSERT_TRUE(mainProgram.running());
+  const std::string dll = ExtensionPath();
+
+  // Returns how many right-clicks showed something else than the whole
+  // picture menu, and what the first was.
+  auto runAtOnce = [&](int rounds, std::string* firstMismatch) {
+    std::atomic<int> mismatches{0};
+    auto shellThread = [&](int index) {
+      CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+      {
+        Selections mine({{picture}});
+        testsupport::Canvas canvas(240, 160, RGB(0, 0, 0));
+        CycleOptions draw;
+        draw.drawOn = canvas.dc();
+        robust::Rng rng(robust::RunSeed() + 7 + static_cast<uint32_t>(index));
+        for (int round = 0; round < rounds; ++round) {
+          int count = 0;
+          if (robust::Chance(rng, 50)) {
+            // DllCanUnloadNow may say no while the other thread holds objects.
+            HRESULT canUnload = S_OK;
+            count = bench::LoadAndUnload(dll.c_str(), kExtensionClsid, mine.objects[0], draw, &canUnload);
+          } else {
+            // Loaded for a few right-clicks, as a file dialog keeps it.
+            LoadedServer held(dll, kExtensionClsid);
+            const int clicks = robust::Between(rng, 1, 4);
+            for (int i = 0; i < clicks && count != -1; ++i)
+              count = held.factory() ? bench::RightClick(held.factory(), mine.objects[0], draw) : -1;
+          }
+          if (count != 60 && mismatches++ == 0)
+            *firstMismatch = "thread " + std::to_string(index) + ", round " + std::to_string(round) + ": " +
+                             std::to_string(count);
+        }
+      }
+      CoUninitialize();
+    };
+    std::thread first(shellThread, 0), second(shellThread, 1);
+    first.join();
+    second.join();
+    return mismatches.load();
+  };
+  std::string firstMismatch;
+  EXPECT_EQ(0, runAtOnce(10, &firstMismatch)) << firstMismatch;
+  const Resources before = CountResources();
+  EXPECT_EQ(0, runAtOnce(robust::Rounds(150), &firstMismatch)) << "first: " << firstMismatch;
+  const Growth growth = GrowthBetween(before, CountResources());
+  EXPECT_TRUE(LoadCycleWithinNoise(growth)) << Describe(growth);
+  DeleteFileA(PreviewBitmapPath().c_str());
+  ResetProgramKey();
+}

@@ -23,15 +23,17 @@ ombrelo_test(robust_com_tests SOURCES
 target_include_directories(robust_com_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/bench)
 
 # Partners that misbehave (the stand-in main program, viewers, open-with
-# programs) and files that resist the commands reading them.
+# programs), files that resist the commands reading them, and another
+# program's messages to the extension's windows.
 ombrelo_test(robust_partner_tests CORE SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/PartnersTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ForgedMessagesTest.cpp
   ${CMAKE_SOURCE_DIR}/tests/bridge/BridgeSupport.cpp
   ${CMAKE_SOURCE_DIR}/tests/commands/CommandsSupport.cpp
   ${CMAKE_SOURCE_DIR}/tests/commands/Handler.cpp
   ${ROBUST_SUPPORT})
 target_include_directories(robust_partner_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-add_dependencies(robust_partner_tests OmbreloStandin recorder)
+add_dependencies(robust_partner_tests OmbreloStandin recorder forger)
 
 # A profile named outside the ANSI code page beside its best-fit twin, with
 # the DLL loaded from such a folder: a process of its own, since the profile
