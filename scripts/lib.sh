@@ -158,9 +158,23 @@ ombrelo_install_aarch64() {
 ombrelo_zig_wrappers() {
   local zig=$1 bin="$1/ombrelo-bin"
   mkdir -p "$bin"
-  local env="export ZIG_GLOBAL_CACHE_DIR='$zig/cache' ZIG_LOCAL_CACHE_DIR='$zig/cache'"
-  printf '#!/bin/sh\n%s\nexec "%s/zig" cc -target aarch64-windows-gnu "$@"\n' "$env" "$zig" >"$bin/cc"
-  printf '#!/bin/sh\n%s\nexec "%s/zig" c++ -target aarch64-windows-gnu "$@"\n' "$env" "$zig" >"$bin/c++"
+  # --kill-at and --enable-stdcall-fixup concern only 32-bit x86's
+  # decorated names; zig's linker refuses them, and they are dropped.
+  local driver
+  for driver in cc c++; do
+    cat >"$bin/$driver" <<EOF
+#!/usr/bin/env bash
+export ZIG_GLOBAL_CACHE_DIR='$zig/cache' ZIG_LOCAL_CACHE_DIR='$zig/cache'
+args=()
+for arg in "\$@"; do
+  case \$arg in
+    -Wl,--kill-at|-Wl,--enable-stdcall-fixup) ;;
+    *) args+=("\$arg") ;;
+  esac
+done
+exec "$zig/zig" $driver -target aarch64-windows-gnu "\${args[@]}"
+EOF
+  done
   printf '#!/bin/sh\nexec llvm-ar "$@"\n' >"$bin/ar"
   printf '#!/bin/sh\nexec llvm-ranlib "$@"\n' >"$bin/ranlib"
   cat >"$bin/windres" <<EOF

@@ -34,9 +34,19 @@ if [ $arm64 = 1 ]; then
   # Making a prefix under qemu takes minutes: the first one made on this
   # machine is kept, and later ones are copies of it.
   template="$(ombrelo_cache_dir)/wineprefix-aarch64-template"
+  # qemu looks every absolute path up in the arm64 root first, "/" too, so
+  # Wine cannot name a host folder by drive Z:. Drive Y: is the highest
+  # folder above the work tree that the arm64 root does not have.
+  arm64_drive() {
+    local arm64_root top dir
+    arm64_root=$(ombrelo_arm64_root) top=$ROOT dir=$ROOT
+    while [ "$dir" != / ] && [ ! -e "$arm64_root$dir" ]; do top=$dir dir=$(dirname "$dir"); done
+    ln -sfn "$top" "$prefix/dosdevices/y:"
+  }
   if [ -f "$template/.ombrelo-ready-3" ]; then
     rm -rf "$prefix"
     cp -a "$template" "$prefix"
+    arm64_drive
     exit 0
   fi
 elif ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
@@ -45,6 +55,7 @@ elif ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
 fi
 out=$(wineboot -i </dev/null 2>&1) || fail "wineboot could not make the Wine prefix" "$out"
 [ -d "$prefix/drive_c/windows/system32" ] || fail "wineboot left no Wine prefix" "$out"
+[ $arm64 = 0 ] || arm64_drive
 reg_file=$(mktemp --suffix=.reg)
 cat >"$reg_file" <<'REG'
 REGEDIT4
