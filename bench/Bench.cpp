@@ -63,6 +63,23 @@ double Profile(const LoadedServer& extension, IDataObject* selection, int cycles
   return micros;
 }
 
+// The open-with programs of successive menus, five at a time, taken in turn
+// from programs of their own: with more of them than the module keeps icons
+// for, every menu shows programs whose icons it has not kept.
+class ProgramTurns {
+ public:
+  explicit ProgramTurns(std::vector<std::string> programs) : programs_(std::move(programs)) {}
+  std::vector<std::string> Next() {
+    std::vector<std::string> five;
+    for (int i = 0; i < 5; ++i) five.push_back(programs_[next_++ % programs_.size()]);
+    return five;
+  }
+
+ private:
+  std::vector<std::string> programs_;
+  size_t next_ = 0;
+};
+
 struct Config {
   int entries;
   bool icons;
@@ -132,6 +149,56 @@ int main(int argc, char** argv) {
     auto [ours, replay] = MeasurePair(
         reps, warmup, [&] { RightClick(extension.factory(), selection); }, [&] { Replay(plan, replayInput); });
     report.AddWarm(c.entries, c.icons, false, ours, &replay, counts, profiled);
+  }
+
+  // 2c. Icon items against text items of the same entries, in turn, so
+  // that both see the same state of the machine.
+  for (int entries : {5, 30}) {
+    settings.WriteOpenWith(entries);
+    std::vector<double> text, icons;
+    for (int i = 0; i < warmup + reps; ++i)
+      for (bool on : {false, true}) {
+        SetIconItems(on);
+        Stopwatch watch;
+        RightClick(extension.factory(), selection);
+        if (i >= warmup) (on ? icons : text).push_back(watch.Micros());
+      }
+    report.AddIconsAgainstText(entries, Summarize(icons), Summarize(text));
+  }
+
+  // 2d. The first right-click of programs: five that no menu has shown yet
+  // each time, against the replay of such a right-click's calls with five
+  // other new programs. Each program comes back after 100 others have been
+  // shown, long after its icon left the module's cache.
+  ProgramTurns turns(CopiesOfPrograms(work.path(), 200));
+  {
+    SetIconItems(true);
+    auto firstClick = [&] {
+      settings.WriteOpenWith(turns.Next());
+      Stopwatch watch;
+      RightClick(extension.factory(), selection);
+      return watch.Micros();
+    };
+    for (int i = 0; i < warmup; ++i) firstClick();
+    std::vector<CallCount> counts;
+    double profiled = 0;
+    {
+      CallProfile profile(extension.module());
+      for (int i = 0; i < profileCycles; ++i) profiled += firstClick() / profileCycles;
+      counts = profile.Counts(profileCycles);
+    }
+    const ReplayPlan plan = PlanFrom(counts);
+    std::vector<double> ours, replayed;
+    for (int i = 0; i < reps; ++i) {
+      ours.push_back(firstClick());
+      ReplayInput input = replayInput;
+      input.programs = turns.Next();
+      input.programs.push_back(StandinPath());
+      Stopwatch watch;
+      Replay(plan, input);
+      replayed.push_back(watch.Micros());
+    }
+    report.SetFirstOfPrograms(Summarize(ours), Summarize(replayed), counts, profiled);
   }
 
   // 2b. Icon items of programs on a share of a server that does not exist:
@@ -221,6 +288,39 @@ int main(int argc, char** argv) {
     const double seconds = watch.Micros() / 1e6;
     Resources after = CountResources();
     report.SetResources(options.cycles, before, after, seconds);
+
+    // 7b. The same with the open-with programs changing every 100 right-clicks.
+    for (int i = 0; i < 100; ++i) {
+      if (i % 10 == 0) settings.WriteOpenWith(turns.Next());
+      RightClick(extension.factory(), selection, draw);
+    }
+    before = CountResources();
+    Stopwatch changing;
+    for (int i = 0; i < options.cycles; ++i) {
+      if (i % 100 == 0) settings.WriteOpenWith(turns.Next());
+      RightClick(extension.factory(), selection, draw);
+    }
+    const double changingSeconds = changing.Micros() / 1e6;
+    report.SetChangingResources(before, CountResources(), changingSeconds);
+  }
+
+  // 3b. A main program that is slow, not hung: 9.5 s for every message. The
+  // menu comes once the requests' shared deadline has passed, without the
+  // preview. Between right-clicks the stand-in finishes the message it is
+  // still handling, so that it never counts as hung (which is given up at once).
+  {
+    constexpr DWORD kSlowMs = 9500;
+    settings.WriteOpenWith(5);
+    SetIconItems(false);
+    MainProgram slow(kSlowMs);
+    std::vector<double> samples;
+    for (int i = 0; slow.running() && i < (options.quick ? 2 : 3); ++i) {
+      Stopwatch watch;
+      RightClick(extension.factory(), selection);
+      samples.push_back(watch.Micros());
+      slow.WaitUntilIdle(3 * kSlowMs);
+    }
+    report.SetSlowMainProgram(Summarize(std::move(samples)), kSlowMs, slow.running());
   }
 
   report.Print(stdout);

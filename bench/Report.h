@@ -30,6 +30,19 @@ class Report {
     shareCalls_ = calls;
     shareProfiledMicros_ = profiled;
   }
+  // Icon items against text items of the same entries, measured in turn.
+  void AddIconsAgainstText(int entries, const Figure& icons, const Figure& text) {
+    iconsAgainstText_.push_back({entries, icons, text});
+  }
+  // Icon items of 5 programs no menu has shown yet, against the replay of
+  // their calls.
+  void SetFirstOfPrograms(const Figure& ours, const Figure& replay, const std::vector<CallCount>& calls,
+                          double profiled) {
+    firstOurs_ = ours;
+    firstReplay_ = replay;
+    firstCalls_ = calls;
+    firstProfiledMicros_ = profiled;
+  }
   void SetMinimal(const Figure& f) { minimal_ = f; }
   void SetMultiSelection(const Figure& f) { multi_ = f; }
   void SetMultiSelectionCalls(const std::vector<CallCount>& calls, double micros) {
@@ -39,7 +52,19 @@ class Report {
   void SetMainProgramRunning(bool running) { mainProgram_ = running; }
   void SetDraw(const Figure& f) { draw_ = f; }
   void SetPreviewRequests(const Figure& f) { previewRequests_ = f; }
+  // Right-clicks while the main program takes slowMs for every message.
+  void SetSlowMainProgram(const Figure& f, double slowMs, bool ran) {
+    slow_ = f;
+    slowMs_ = slowMs;
+    slowRan_ = ran;
+  }
   void SetResources(int cycles, const Resources& before, const Resources& after, double seconds);
+  // The same with the open-with programs changing every 100 right-clicks.
+  void SetChangingResources(const Resources& before, const Resources& after, double seconds) {
+    changingBefore_ = before;
+    changingAfter_ = after;
+    changingSeconds_ = seconds;
+  }
 
   void Print(FILE* out) const;
   bool WriteJson(const std::string& path) const;
@@ -54,6 +79,10 @@ class Report {
     std::vector<CallCount> calls;
     double profiledMicros;
   };
+  struct IconsAgainstText {
+    int entries;
+    Figure icons, text;
+  };
   struct Target {
     std::string what;
     std::string figure;
@@ -65,7 +94,13 @@ class Report {
   PeInfo size_;
   ColdPair coldBare_, coldFileManager_;
   std::vector<Warm> warm_;
-  Figure minimal_, multi_, draw_, previewRequests_, share_, shareLocal_;
+  Figure minimal_, multi_, draw_, previewRequests_, share_, shareLocal_, slow_;
+  double slowMs_ = 0;
+  bool slowRan_ = false;
+  std::vector<IconsAgainstText> iconsAgainstText_;
+  Figure firstOurs_, firstReplay_;
+  std::vector<CallCount> firstCalls_;
+  double firstProfiledMicros_ = 0;
   std::vector<CallCount> shareCalls_;
   double shareProfiledMicros_ = 0;
   std::vector<CallCount> multiCalls_;
@@ -74,6 +109,8 @@ class Report {
   int cycles_ = 0;
   Resources before_, after_;
   double resourceSeconds_ = 0;
+  Resources changingBefore_, changingAfter_;
+  double changingSeconds_ = 0;
 };
 
 }  // namespace bench

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "support/Bitmaps.h"
+#include "support/TestSupport.h"
 
 namespace bench {
 
@@ -90,6 +91,16 @@ std::vector<std::string> OpenWithPrograms(int count) {
   return result;
 }
 
+std::vector<std::string> CopiesOfPrograms(const std::string& folder, int count) {
+  const std::vector<std::string> originals = ProgramsWithIcons();
+  std::vector<std::string> copies;
+  for (int i = 0; i < count; ++i) {
+    copies.push_back(folder + "program" + std::to_string(i) + ".exe");
+    CopyFileA(originals[static_cast<size_t>(i) % originals.size()].c_str(), copies.back().c_str(), FALSE);
+  }
+  return copies;
+}
+
 void SettingsFile::WriteOpenWith(int count) { WriteOpenWith(OpenWithPrograms(count)); }
 
 void SettingsFile::WriteOpenWith(const std::vector<std::string>& programs) {
@@ -167,13 +178,14 @@ std::string PreviewBitmapPath() {
   return std::string(temp) + "\\ombrelo.bmp";
 }
 
-MainProgram::MainProgram() {
+MainProgram::MainProgram(DWORD delayMs) {
   // One that already runs (left from an earlier run) answers as well.
   window_ = FindWindowA(kMainProgramClass, nullptr);
   if (window_) return;
   for (const char* name : {"OMBRELO_STANDIN_JOURNAL", "OMBRELO_STANDIN_NOPREVIEW", "OMBRELO_STANDIN_DELAY",
                            "OMBRELO_STANDIN_HANG"})
     SetEnvironmentVariableA(name, nullptr);
+  if (delayMs) SetEnvironmentVariableA("OMBRELO_STANDIN_DELAY", std::to_string(delayMs).c_str());
   std::string command = "\"" + StandinPath() + "\"";
   STARTUPINFOA startup{};
   startup.cb = sizeof(startup);
@@ -185,7 +197,14 @@ MainProgram::MainProgram() {
   }
 }
 
+void MainProgram::WaitUntilIdle(UINT timeoutMs) const {
+  // Answered once the messages sent before it are handled.
+  DWORD_PTR result = 0;
+  if (window_) SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result);
+}
+
 MainProgram::~MainProgram() {
+  SetEnvironmentVariableA("OMBRELO_STANDIN_DELAY", nullptr);
   if (process_.hProcess) {
     if (window_) PostMessageA(window_, WM_CLOSE, 0, 0);
     if (WaitForSingleObject(process_.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(process_.hProcess, 1);
@@ -238,6 +257,8 @@ LRESULT CALLBACK MainProgramWindow::Proc(HWND window, UINT msg, WPARAM wParam, L
   if (msg == WM_COPYDATA) {
     auto* self = reinterpret_cast<MainProgramWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
     if (self) InterlockedIncrement(&self->requests_);
+    const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+    if (data && static_cast<LONG>(data->dwData) > 0) testsupport::RenewFile(PreviewBitmapPath());  // a preview request
     return TRUE;
   }
   return DefWindowProcA(window, msg, wParam, lParam);

@@ -59,6 +59,11 @@ class SettingsFile {
 // The programs of the first count open-with entries that WriteOpenWith writes.
 std::vector<std::string> OpenWithPrograms(int count);
 
+// count programs of their own in folder (copies of those OpenWithPrograms
+// names, "program0.exe" and on): programs no menu of the process has
+// shown yet.
+std::vector<std::string> CopiesOfPrograms(const std::string& folder, int count);
+
 // The program key under HKEY_CURRENT_USER: removed, so every setting has its
 // default (preview in the shell's menu, preview enabled), then "DisplaySym".
 void ResetProgramKey();
@@ -88,7 +93,8 @@ void WriteBitmapFile(const std::string& path, int width, int height);
 std::string PreviewBitmapPath();
 
 // A window of the main program's class on a thread of this process that
-// accepts every request: with the preview bitmap written beforehand, the
+// accepts every request: with the preview bitmap written beforehand (and
+// renewed at each request, as the main program writes it anew), the
 // extension requests, loads and draws a preview without a second process.
 class MainProgramWindow {
  public:
@@ -108,14 +114,17 @@ class MainProgramWindow {
   volatile long requests_ = 0;
 };
 
-// The stand-in main program, started from bin/standin and closed at destruction.
+// The stand-in main program, started from bin/standin and closed at
+// destruction; delayMs: the time it takes for every message.
 class MainProgram {
  public:
-  MainProgram();
+  explicit MainProgram(DWORD delayMs = 0);
   ~MainProgram();
   MainProgram(const MainProgram&) = delete;
   MainProgram& operator=(const MainProgram&) = delete;
   bool running() const { return window_ != nullptr; }
+  // Waits (at most timeoutMs) until it has handled the messages it was sent.
+  void WaitUntilIdle(UINT timeoutMs) const;
 
  private:
   PROCESS_INFORMATION process_{};

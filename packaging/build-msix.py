@@ -11,12 +11,16 @@ writes the same layout. With --cert and --key the package is signed with
 osslsigncode (which signs APPX/MSIX packages from version 2.6 on), and the
 manifest's Publisher is the certificate's subject, as Windows requires.
 
-Usage: build-msix.py [--out FILE] [--version V] [--cert CERT.pem [--key KEY.pem [--pass P]]]
+Usage: build-msix.py [--out FILE] [--version V] [--cert CERT.pem [--key KEY.pem]]
                      [--publisher SUBJECT] [--to-be-signed] [--arch neutral|arm64]
 --arch arm64 names the ARM64 DLL's package: ProcessorArchitecture arm64, so
 that only ARM64 Windows installs it beside the ARM64 installation.
 --cert without --key only gives the Publisher; --to-be-signed prepares the
 package for a signature made afterwards (by scripts/package.sh).
+The password of an encrypted key comes from the environment variable
+OMBRELO_SIGN_PASSWORD and reaches osslsigncode through a pipe (-readpass
+/dev/fd/N), never on a command line, which every process of the machine
+can read.
 """
 import argparse
 import base64
@@ -131,13 +135,34 @@ def write_package(path, payload, signed):
             z.writestr(info, data)
 
 
+def sign(command, password):
+    """Runs osslsigncode; a password goes to it through a pipe that only it
+    inherits, and is written before it starts (a password fits the pipe's
+    buffer), so nothing of it is on disk or on a command line."""
+    if not password:
+        return subprocess.run(command, capture_output=True, text=True)
+    data = password.encode("utf-8")
+    if len(data) > 4096:
+        sys.exit("build-msix.py: OMBRELO_SIGN_PASSWORD is longer than 4096 bytes")
+    read, write = os.pipe()
+    try:
+        with os.fdopen(write, "wb") as w:
+            write = -1
+            w.write(data)
+        command = command[:2] + ["-readpass", "/dev/fd/%d" % read] + command[2:]
+        return subprocess.run(command, capture_output=True, text=True, pass_fds=(read,))
+    finally:
+        os.close(read)
+        if write >= 0:
+            os.close(write)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--out", help="the package file (default build/package/OmbreloShell-<version>.msix)")
     parser.add_argument("--version", help="the package version (default: the project version)")
     parser.add_argument("--cert", help="signing certificate (PEM); its subject becomes the Publisher")
     parser.add_argument("--key", help="the certificate's private key (PEM): sign the package with it")
-    parser.add_argument("--pass", dest="password", help="the private key's password")
     parser.add_argument("--publisher", help="the Publisher, when no certificate is given")
     parser.add_argument("--to-be-signed", action="store_true", help="prepare for a signature made afterwards")
     parser.add_argument("--arch", choices=("neutral", "arm64"), default="neutral",
@@ -161,12 +186,12 @@ def main():
     write_package(unsigned, payload, True)
     command = ["osslsigncode", "sign", "-certs", args.cert, "-key", args.key, "-h", "sha256",
                "-in", unsigned, "-out", out]
-    if args.password:
-        command[2:2] = ["-pass", args.password]
     if os.path.exists(out):
         os.remove(out)
-    result = subprocess.run(command, capture_output=True, text=True)
-    os.remove(unsigned)
+    try:
+        result = sign(command, os.environ.get("OMBRELO_SIGN_PASSWORD", ""))
+    finally:
+        os.remove(unsigned)
     if result.returncode != 0:
         sys.exit("build-msix.py: osslsigncode failed:\n" + result.stdout + result.stderr)
     print(out + " (signed by " + publisher + ")")

@@ -51,12 +51,22 @@ void SendMainProgramCommand(const std::string& path, const std::string& verb) {
   SendCopyData(CodeData(code), path, window, kCommandTimeoutMs);
 }
 
-void RequestPreview(const std::string& text, HMENU menu) {
+PreviewRequestResult RequestPreview(const std::string& text, HMENU menu, RequestBudget& budget) {
   // The window lookup first: without a main program the registry need not be read.
   HWND window = FindMainProgramWindow();
-  if (!window || IsPreviewDisabled()) return;
+  if (!window || IsPreviewDisabled()) return PreviewRequestResult::NotSent;
+  const DWORD left = budget.Left();
   // The code is the menu's 32-bit handle value (handles are 32-bit values on 64 bits too).
-  SendCopyData(CodeData(HandleToLong(menu)), text, window, kPreviewTimeoutMs);
+  if (left == 0 || !SendCopyData(CodeData(HandleToLong(menu)), text, window, left)) {
+    budget.Spend();
+    return PreviewRequestResult::Unanswered;
+  }
+  return PreviewRequestResult::Answered;
+}
+
+PreviewRequestResult RequestPreview(const std::string& text, HMENU menu) {
+  RequestBudget budget;
+  return RequestPreview(text, menu, budget);
 }
 
 bool IsPreviewDisabled() {

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "bridge/Channel.h"
+#include "bridge/ProgramStart.h"
 #include "bridge/Viewer.h"
 #include "common/Handles.h"
 #include "common/FileNames.h"
@@ -19,10 +20,10 @@ namespace {
 
 const char kCaption[] = "Ombrelo";
 // Placeholder path that names no file.
-const char kNoFile[] = "-";
+const wchar_t kNoFile[] = L"-";
 
-bool FileExists(const std::string& path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
+bool FileExists(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
@@ -49,16 +50,17 @@ const char* NotInFolderText() {
 // Asks the user for the installation folder. The candidate becomes the
 // chosen folder's ombrelo.exe; false when that file does not exist (the user
 // has been told). A cancelled browser leaves the candidate as it is.
-bool AskForInstallationFolder(std::string& candidate) {
+bool AskForInstallationFolder(std::wstring& candidate) {
   MessageBoxA(GetForegroundWindow(), NotFoundText(), kCaption, MB_ICONERROR);
   // One browser per question, freed with it.
   TFolderBrowse browse(nullptr);
   browse.Directory.clear();
   browse.Title = BrowseTitle();
   if (!browse.Execute(GetForegroundWindow())) return true;
-  const std::string& folder = browse.Directory;
-  bool endsInSeparator = !folder.empty() && folder.back() == '\\';
-  std::string chosen = folder + (endsInSeparator ? "ombrelo.exe" : "\\ombrelo.exe");
+  // The browser gives the folder's exact ANSI form or its short one.
+  const std::wstring folder = WideFromAnsi(browse.Directory);
+  bool endsInSeparator = !folder.empty() && folder.back() == L'\\';
+  std::wstring chosen = folder + (endsInSeparator ? L"ombrelo.exe" : L"\\ombrelo.exe");
   if (!FileExists(chosen)) {
     MessageBoxA(GetForegroundWindow(), NotInFolderText(), kCaption, MB_ICONINFORMATION);
     return false;
@@ -70,14 +72,20 @@ bool AskForInstallationFolder(std::string& candidate) {
 // The executable's path as stored in "cmd" after locating it, kNoFile when
 // the program key cannot be opened, or empty when the user chose a folder
 // without the program (nothing is stored or started then).
-std::string LocateExecutable() {
-  std::string candidate = kNoFile;
+// The path is read and checked in UTF-16. "cmd" is written in its ANSI form
+// where it has one, so that a program reading it in ANSI finds the same
+// file, and in UTF-16 otherwise.
+std::wstring LocateExecutable() {
+  std::wstring candidate = kNoFile;
   RegKey key;
   if (!key.Create(HKEY_CURRENT_USER, kProgramKey)) return candidate;
-  if (auto stored = key.ReadString("cmd")) candidate = *stored;
-  if (!FileExists(candidate)) candidate = GetExtensionDirectory() + "Ombrelo.exe";
-  if (!FileExists(candidate) && !AskForInstallationFolder(candidate)) return {};
-  key.WriteString("cmd", candidate);
+  if (auto stored = key.ReadWideString(L"cmd")) candidate = *stored;
+  // Only a full path counts: a bare name would be looked up in the host's current folder.
+  if (!ProgramFileExists(candidate)) candidate = GetExtensionDirectory() + L"Ombrelo.exe";
+  if (!ProgramFileExists(candidate) && !AskForInstallationFolder(candidate)) return {};
+  const std::string ansi = AnsiPathOf(candidate);
+  if (!ansi.empty()) key.WriteString("cmd", ansi);
+  else key.WriteWideString(L"cmd", candidate);
   return candidate;
 }
 
@@ -89,15 +97,25 @@ std::string ArgumentText(const std::string& request, INT_PTR number, const std::
 }
 
 // Starts the program in its own folder and gives it a moment to come up.
-void StartInItsFolder(const std::string& executable, const std::string& arguments) {
-  StartProcess("\"" + executable + "\"  " + arguments, executable.substr(0, executable.find_last_of('\\') + 1),
-               300);
+// The program is named by its ANSI form where it has one, which is what it
+// sees of its own command line; the arguments are ANSI already. A batch file
+// standing in for it gets the same words through cmd.exe, or is refused
+// (ProgramStart.h).
+void StartInItsFolder(const std::wstring& executable, const std::string& arguments) {
+  const std::string ansi = AnsiPathOf(executable);
+  const std::wstring named = ansi.empty() ? executable : WideFromAnsi(ansi);
+  const std::wstring line = QuotedWide(named) + L"  " + WideFromAnsi(arguments);
+  const std::wstring folder = executable.substr(0, executable.find_last_of(L'\\') + 1);
+  if (IsBatchProgram(executable))
+    StartProgram(executable, line, folder, 300, GetForegroundWindow());
+  else
+    StartProcess(line, folder, 300);
 }
 
 }  // namespace
 
 int StartMainProgram(const std::string& request, INT_PTR number, const std::string& argument, bool multiConvert) {
-  std::string executable = LocateExecutable();
+  std::wstring executable = LocateExecutable();
   // The placeholder is never started: it would run whatever "-" the
   // system's search finds.
   if (executable.empty() || executable == kNoFile) return 1;
@@ -134,22 +152,22 @@ std::string FindMainProgramExecutable() {
   // Asked while a menu is built: a candidate on a network share or a drive
   // that is not ready is taken as it is, without looking for its file (its
   // icon is then the generic one, ProgramIcon.h).
-  auto found = [](const std::string& path) { return !PathMayBeTouched(WideFromAnsi(path)) || FileExists(path); };
+  // Looked for in UTF-16 and given in its ANSI form (empty when it has none).
+  auto found = [](const std::wstring& path) {
+    return IsFullPath(path) && (!PathMayBeTouched(path) || FileExists(path));
+  };
   RegKey key;
   if (key.Open(HKEY_CURRENT_USER, kProgramKey)) {
-    std::optional<std::string> stored = key.ReadString("cmd");
-    if (stored && !stored->empty() && found(*stored)) return *stored;
+    std::optional<std::wstring> stored = key.ReadWideString(L"cmd");
+    if (stored && !stored->empty() && found(*stored)) return AnsiPathOf(*stored);
   }
-  std::string beside = GetExtensionDirectory() + "Ombrelo.exe";
-  return found(beside) ? beside : std::string();
+  const std::wstring beside = GetExtensionDirectory() + L"Ombrelo.exe";
+  return found(beside) ? AnsiPathOf(beside) : std::string();
 }
 
-std::string GetExtensionDirectory() {
-  // Room for the longest path the system gives, so a deep folder is never cut short.
-  std::vector<char> buffer(32768);
-  DWORD n = GetModuleFileNameA(ThisModule(), buffer.data(), static_cast<DWORD>(buffer.size()));
-  std::string path(buffer.data(), n < buffer.size() ? n : 0);
-  return path.substr(0, path.find_last_of('\\') + 1);
+std::wstring GetExtensionDirectory() {
+  const std::wstring path = ModulePath(ThisModule());
+  return path.substr(0, path.find_last_of(L'\\') + 1);
 }
 
 }  // namespace ombrelo

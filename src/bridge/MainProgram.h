@@ -22,9 +22,10 @@ bool IsAutoStartEnabled();
 // stored in "cmd", else Ombrelo.exe beside the extension; empty when neither
 // exists. A candidate on a path that may not be touched while a menu is
 // built (common/PathRule.h: a network share, a drive that is not ready) is
-// taken without looking for its file. Stores nothing.
+// taken without looking for its file. Stores nothing. The path is its ANSI
+// form (common/FileNames.h), empty when it has none.
 std::string FindMainProgramExecutable();
-// The folder of the extension's own module file, with its trailing backslash.
-std::string GetExtensionDirectory();
+// The folder of the extension's own module file in UTF-16, with its trailing backslash.
+std::wstring GetExtensionDirectory();
 
 }  // namespace ombrelo

@@ -1,7 +1,6 @@
 #include "bridge/TextActions.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -14,7 +13,10 @@
 
 #include "bridge/Channel.h"
 #include "bridge/PathParts.h"
+#include "bridge/ProgramStart.h"
+#include "bridge/TextEditor.h"
 #include "common/Handles.h"
+#include "lang/DMSStrings.h"
 #include "server/ModuleState.h"
 #include "settings/Registry.h"
 
@@ -208,49 +210,6 @@ bool ReadPieces(HANDLE file, uint64_t offset, uint64_t limit, Read read) {
   return true;
 }
 
-// The encoding of the file's text and the length of its byte-order mark.
-bool DetectEncoding(HANDLE file, uint64_t limit, TextEncoding& encoding, uint64_t& markLength) {
-  unsigned char head[3] = {};
-  size_t headLength = 0;
-  if (!ReadPieces(file, 0, std::min<uint64_t>(limit, 3), [&](const unsigned char* bytes, size_t n) {
-        for (size_t i = 0; i < n && headLength < 3; ++i) head[headLength++] = bytes[i];
-        return true;
-      }))
-    return false;
-  markLength = 0;
-  if (headLength >= 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF) {
-    encoding = TextEncoding::Utf8;
-    markLength = 3;
-    return true;
-  }
-  if (headLength >= 2 && (head[0] == 0xFF && head[1] == 0xFE)) {
-    encoding = TextEncoding::Utf16Le;
-    markLength = 2;
-    return true;
-  }
-  if (headLength >= 2 && (head[0] == 0xFE && head[1] == 0xFF)) {
-    encoding = TextEncoding::Utf16Be;
-    markLength = 2;
-    return true;
-  }
-  // Without a mark: UTF-8 when the text (up to its first NUL byte) is valid
-  // UTF-8 that is not plain ASCII.
-  Utf8Decoder check;
-  std::wstring scratch;
-  if (!ReadPieces(file, 0, limit, [&](const unsigned char* bytes, size_t n) {
-        const void* nul = std::memchr(bytes, 0, n);
-        const size_t take = nul ? static_cast<size_t>(static_cast<const unsigned char*>(nul) - bytes) : n;
-        scratch.clear();
-        check.Feed(bytes, take, scratch);
-        return !nul && !check.Malformed();
-      }))
-    return false;
-  scratch.clear();
-  check.Finish(scratch);
-  encoding = !check.Malformed() && check.NonAscii() ? TextEncoding::Utf8 : TextEncoding::Ansi;
-  return true;
-}
-
 // Reads the file's text as the encoding says and feeds it through a
 // normaliser: bytes for ANSI, UTF-16 otherwise. False when it cannot be
 // read; endsInBreak tells whether the output ends in a break.
@@ -331,19 +290,108 @@ struct TextOut {
   }
 };
 
-// The text of a file in one clipboard block of Char. The file is read twice
-// in pieces, once to learn the text's length and once to write the text
-// straight into the block: a big file costs the clipboard block and no
-// more, which matters in the shell's address space.
-template <class Char>
-bool TextBlockOf(HANDLE file, uint64_t limit, TextEncoding encoding, uint64_t markLength,
-                 std::optional<GlobalBlock>& block) {
-  TextOut<Char> count;
-  bool endsInBreak = false;
-  if (!NormaliseFile<Char>(file, limit, encoding, markLength, count, endsInBreak)) return false;
-  const uint64_t length = count.produced - (endsInBreak ? 2 : 0);
-  if (length >= std::numeric_limits<SIZE_T>::max() / sizeof(Char) - 1) return false;
+// What the first reading of a text file finds: how its bytes are read, the
+// length of its byte-order mark, and the length of its clipboard text in
+// characters of that reading.
+struct TextMeasure {
+  TextEncoding encoding = TextEncoding::Ansi;
+  uint64_t markLength = 0;
+  uint64_t length = 0;
+};
 
+// The byte-order mark at the start of the file, if any.
+bool ReadMark(const unsigned char* bytes, size_t n, TextEncoding& encoding, uint64_t& markLength) {
+  if (n >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
+    encoding = TextEncoding::Utf8;
+    markLength = 3;
+  } else if (n >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
+    encoding = TextEncoding::Utf16Le;
+    markLength = 2;
+  } else if (n >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF) {
+    encoding = TextEncoding::Utf16Be;
+    markLength = 2;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// Reads the file once to learn its encoding and its text's length. Without
+// a byte-order mark the text is UTF-8 when it is valid UTF-8 up to its
+// first NUL byte and not plain ASCII, else ANSI: both readings are counted
+// side by side, so the file need not be read once more for the count.
+bool MeasureText(HANDLE file, uint64_t limit, TextMeasure& result) {
+  LineBreakNormaliser<char> ansi;
+  LineBreakNormaliser<wchar_t> wide;
+  TextOut<char> ansiCount;
+  TextOut<wchar_t> wideCount;
+  Utf8Decoder utf8;
+  std::optional<Utf16Decoder> utf16;
+  bool first = true, marked = false, ansiLive = true, wideLive = true, notUtf8 = false, endedAtNul = false;
+  std::wstring piece;
+  const bool read = ReadPieces(file, 0, limit, [&](const unsigned char* bytes, size_t n) {
+    if (first) {
+      // A piece holds the whole mark: pieces are far longer than it.
+      first = false;
+      if (ReadMark(bytes, n, result.encoding, result.markLength)) {
+        marked = true;
+        ansiLive = false;
+        if (result.encoding != TextEncoding::Utf8) utf16.emplace(result.encoding == TextEncoding::Utf16Be);
+        bytes += result.markLength;
+        n -= static_cast<size_t>(result.markLength);
+      }
+    }
+    if (ansiLive) ansiLive = ansi.Feed(reinterpret_cast<const char*>(bytes), n, ansiCount);
+    if (wideLive) {
+      piece.clear();
+      if (utf16) {
+        utf16->Feed(bytes, n, piece);
+      } else if (marked) {
+        utf8.Feed(bytes, n, piece);
+      } else {
+        const void* nul = std::memchr(bytes, 0, n);
+        utf8.Feed(bytes, nul ? static_cast<size_t>(static_cast<const unsigned char*>(nul) - bytes) : n, piece);
+        if (nul) {
+          endedAtNul = true;
+          utf8.Finish(piece);
+          piece.push_back(L'\0');  // ends the text as the NUL does
+        }
+        notUtf8 = utf8.Malformed();
+      }
+      wideLive = !notUtf8 && wide.Feed(piece.data(), piece.size(), wideCount);
+    }
+    return ansiLive || wideLive;
+  });
+  if (!read) return false;
+  if (marked) {
+    piece.clear();
+    if (utf16) utf16->Finish(piece);
+    else utf8.Finish(piece);
+    wide.Feed(piece.data(), piece.size(), wideCount);
+  } else {
+    if (!endedAtNul) {
+      piece.clear();
+      utf8.Finish(piece);
+      notUtf8 = utf8.Malformed();
+    }
+    result.encoding = !notUtf8 && utf8.NonAscii() ? TextEncoding::Utf8 : TextEncoding::Ansi;
+  }
+  // A break at the very end of the text starts no further line.
+  if (result.encoding == TextEncoding::Ansi)
+    result.length = ansiCount.produced - (ansi.EndsInBreak() ? 2 : 0);
+  else
+    result.length = wideCount.produced - (wide.EndsInBreak() ? 2 : 0);
+  return true;
+}
+
+// The text of a file in one clipboard block of Char, of the length the
+// first reading found: the second reading writes the text straight into
+// the block, so a big file costs the clipboard block and no more, which
+// matters in the shell's address space.
+template <class Char>
+bool FillTextBlock(HANDLE file, uint64_t limit, const TextMeasure& measure, std::optional<GlobalBlock>& block) {
+  const uint64_t length = measure.length;
+  if (length >= std::numeric_limits<SIZE_T>::max() / sizeof(Char) - 1) return false;
   block.emplace(GMEM_MOVEABLE, (static_cast<SIZE_T>(length) + 1) * sizeof(Char));
   if (!block->get()) return false;
   TextOut<Char> store;
@@ -352,11 +400,23 @@ bool TextBlockOf(HANDLE file, uint64_t limit, TextEncoding encoding, uint64_t ma
   store.capacity = length;
   // A writer may change the file between the two readings: the text is cut
   // to the block, and a text that came out shorter ends where it ends.
-  bool read = NormaliseFile<Char>(file, limit, encoding, markLength, store, endsInBreak);
+  bool endsInBreak = false;
+  bool read = NormaliseFile<Char>(file, limit, measure.encoding, measure.markLength, store, endsInBreak);
   if (endsInBreak && store.produced >= 2) store.produced -= 2;  // the break that ends the text
   store.text[std::min(store.produced, length)] = Char(0);
   GlobalUnlock(block->get());
   return read;
+}
+
+// Files beyond this are not copied: their text would take the shell's
+// thread for minutes and its address space for gigabytes.
+constexpr uint64_t kMaxCopyTextBytes = 256ull * 1024 * 1024;
+
+void ReportTooLargeToCopy() {
+  const char* text = ActiveLanguageIndex() == 0
+                         ? "Die Datei ist zu gro\xDF, um ihren Text in die Zwischenablage zu kopieren (mehr als 256 MB)."
+                         : "The file is too large to copy its text to the clipboard (more than 256 MB).";
+  MessageBoxA(GetForegroundWindow(), text, "Ombrelo", MB_OK | MB_ICONINFORMATION);
 }
 
 }  // namespace
@@ -370,14 +430,16 @@ bool CopyTextFileToClipboard(const std::wstring& path) {
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file.get(), &size)) return false;
   const uint64_t limit = static_cast<uint64_t>(size.QuadPart);
-  TextEncoding encoding = TextEncoding::Ansi;
-  uint64_t markLength = 0;
-  if (!DetectEncoding(file.get(), limit, encoding, markLength)) return false;
+  if (limit > kMaxCopyTextBytes) {
+    ReportTooLargeToCopy();
+    return false;
+  }
+  TextMeasure measure;
+  if (!MeasureText(file.get(), limit, measure)) return false;
   std::optional<GlobalBlock> block;
-  if (encoding == TextEncoding::Ansi)
-    return TextBlockOf<char>(file.get(), limit, encoding, markLength, block) && StoreOnClipboard({{CF_TEXT, &*block}});
-  return TextBlockOf<wchar_t>(file.get(), limit, encoding, markLength, block) &&
-         StoreOnClipboard({{CF_UNICODETEXT, &*block}});
+  if (measure.encoding == TextEncoding::Ansi)
+    return FillTextBlock<char>(file.get(), limit, measure, block) && StoreOnClipboard({{CF_TEXT, &*block}});
+  return FillTextBlock<wchar_t>(file.get(), limit, measure, block) && StoreOnClipboard({{CF_UNICODETEXT, &*block}});
 }
 
 bool PutTextOnClipboard(const std::string& text) {
@@ -427,10 +489,11 @@ void OpenInTextViewer(const SelectedFile& file) {
     if (key.Create(HKEY_CURRENT_USER, kTxtKey)) viewer = key.ReadString("ViewerCmd").value_or("");
   }
   if (viewer.empty()) viewer = "notepad.exe";
-  const std::wstring quoted = QuotedWide(file.Path);
-  auto started = reinterpret_cast<INT_PTR>(
-      ShellExecuteW(nullptr, L"open", WideFromAnsi(viewer).c_str(), quoted.c_str(), L"", SW_SHOWNORMAL));
-  if (started <= 32) ShellExecuteW(nullptr, L"open", quoted.c_str(), L"", L"", SW_SHOWNORMAL);
+  // The default is Notepad of the system folder; any other viewer is taken
+  // by its full path only, never looked up in the current folder.
+  const bool isDefault = CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, viewer.c_str(), -1, "notepad.exe", -1) ==
+                         CSTR_EQUAL;
+  OpenInTextViewerProgram(isDefault ? SystemProgram(L"notepad.exe") : WideFromAnsi(viewer), file.Path);
 }
 
 }  // namespace ombrelo

@@ -34,12 +34,15 @@ enum class TextEncoding { Ansi, Utf8, Utf16Le, Utf16Be };
 // and a break at the very end is left out; what does not decode becomes
 // U+FFFD. An ANSI file's bytes go to CF_TEXT as they are, a decoded file's
 // text to CF_UNICODETEXT; the system gives the other form on request, in the
-// ANSI code page (CF_LOCALE). False (the clipboard untouched) when the file
-// cannot be read.
+// ANSI code page (CF_LOCALE). The file is read twice: once for its encoding
+// and its text's length, once into the clipboard block. False (the
+// clipboard untouched) when the file cannot be read, and for a file over
+// 256 MiB, which is not read at all: the user is told so.
 bool CopyTextFileToClipboard(const std::wstring& path);
 
-// Opens the file in the program of "ViewerCmd" (by default Notepad), or in
-// the program associated with its type when that cannot be started.
+// Opens the file in the program of "ViewerCmd" (a full path; by default
+// Notepad of the system folder), or in the text editor (TextEditor.h) when
+// that cannot be started.
 void OpenInTextViewer(const SelectedFile& file);
 
 }  // namespace ombrelo

@@ -8,6 +8,7 @@
 #include "bridge/Channel.h"
 #include "bridge/MainProgram.h"
 #include "bridge/PathParts.h"
+#include "bridge/ProgramStart.h"
 #include "bridge/TextActions.h"
 #include "common/Handles.h"
 #include "common/SystemLibrary.h"
@@ -62,6 +63,19 @@ bool StartProcessWith(const std::basic_string<Char>& commandLine, const std::bas
   return true;
 }
 
+// The path as it is put in place of the template's characters [at, at +
+// length): in quotes where it holds a blank that the template leaves
+// outside quotes, so that it stays one argument; otherwise byte for byte.
+// The platform's parser decides whether a blank there would split.
+std::wstring AsOneArgument(const std::wstring& argTemplate, size_t at, size_t length, const std::wstring& path) {
+  if (path.find(L' ') == std::wstring::npos) return path;
+  const std::wstring probe = L"\uE000 \uE000";
+  const std::wstring line = L"x " + argTemplate.substr(0, at) + probe + argTemplate.substr(at + length);
+  for (const std::wstring& argument : ArgumentsOf(line))
+    if (argument.find(probe) != std::wstring::npos) return path;
+  return QuotedWide(path);
+}
+
 }  // namespace
 
 bool StartProcess(const std::string& commandLine, const std::string& folder, DWORD waitMs) {
@@ -84,7 +98,7 @@ std::wstring ExpandFileNamePlaceholders(const SelectedFile& file, const std::str
   const std::wstring longName = WideFromAnsi(kFileNamePlaceholder), shortName = WideFromAnsi(kShortNamePlaceholder);
   size_t longAt = wideTemplate.find(longName);
   size_t shortAt = wideTemplate.find(shortName);
-  if (longAt == std::wstring::npos && shortAt == std::wstring::npos) return file.Path;
+  if (longAt == std::wstring::npos && shortAt == std::wstring::npos) return AsOneArgument(L"", 0, 0, file.Path);
 
   struct Replacement {
     size_t at;
@@ -92,8 +106,11 @@ std::wstring ExpandFileNamePlaceholders(const SelectedFile& file, const std::str
     std::wstring text;
   };
   std::vector<Replacement> replacements;
-  if (longAt != std::wstring::npos) replacements.push_back({longAt, longName.size(), file.Path});
-  if (shortAt != std::wstring::npos) replacements.push_back({shortAt, shortName.size(), ShortOrFullPath(file.Path)});
+  if (longAt != std::wstring::npos)
+    replacements.push_back({longAt, longName.size(), AsOneArgument(wideTemplate, longAt, longName.size(), file.Path)});
+  if (shortAt != std::wstring::npos)
+    replacements.push_back(
+        {shortAt, shortName.size(), AsOneArgument(wideTemplate, shortAt, shortName.size(), ShortOrFullPath(file.Path))});
   // From the back, so earlier positions stay valid.
   if (replacements.size() == 2 && replacements[0].at < replacements[1].at) std::swap(replacements[0], replacements[1]);
   std::wstring result = wideTemplate;
@@ -103,11 +120,10 @@ std::wstring ExpandFileNamePlaceholders(const SelectedFile& file, const std::str
 
 int RunOpenWithProgram(const std::string& program, const SelectedFile& file, const std::string& argTemplate,
                        HWND owner) {
-  if (FileExists(program)) {
-    std::wstring line = QuotedWide(WideFromAnsi(program)) + L" " + ExpandFileNamePlaceholders(file, argTemplate);
-    StartProcess(line, WideFromAnsi(Folder(program)), kViewerWaitMs);
+  const std::wstring wideProgram = WideFromAnsi(program);
+  const std::wstring line = QuotedWide(wideProgram) + L" " + ExpandFileNamePlaceholders(file, argTemplate);
+  if (StartProgram(wideProgram, line, WideFromAnsi(Folder(program)), kViewerWaitMs, owner) != StartOutcome::NotFound)
     return 1;
-  }
   std::string text = ActiveLanguageIndex() == 0 ? "Die Datei \"" + program + "\" wurde nicht gefunden."
                                                 : "Could not found\"" + program + "\"";
   MessageBoxA(owner, text.c_str(), kCaption, MB_ICONERROR);
@@ -137,7 +153,7 @@ std::string BrowseForViewer(const std::string& oldPath) {
 
 bool RunExternalViewer(const std::string& viewer, const SelectedFile& file) {
   std::string program = viewer;
-  if (!FileExists(program)) {
+  if (!ProgramFileExists(program)) {
     std::string text = LookupText("@idNoExViewer1") + program + LookupText("@idNoExViewer2");
     switch (MessageBoxA(nullptr, text.c_str(), kCaption, MB_YESNO | MB_ICONQUESTION | MB_HELP)) {
       case IDYES:
@@ -150,8 +166,9 @@ bool RunExternalViewer(const std::string& viewer, const SelectedFile& file) {
         return false;
     }
   }
-  std::wstring line = QuotedWide(WideFromAnsi(program)) + L" " + QuotedWide(ShortOrFullPath(file.Path));
-  StartProcess(line, Folder(file.Path), kViewerWaitMs);
+  const std::wstring wideProgram = WideFromAnsi(program);
+  const std::wstring line = QuotedWide(wideProgram) + L" " + QuotedWide(ShortOrFullPath(file.Path));
+  StartProgram(wideProgram, line, Folder(file.Path), kViewerWaitMs, nullptr);
   return false;
 }
 

@@ -18,20 +18,23 @@ void DisplayPicture(HWND window, const SelectedFile& file, bool isTextFile);
 void DisplayPicture(HWND window, const SelectedFile& file);
 // Starts the external viewer with the picture's short form (its full path
 // where it has none). True only when the user asked for the main program's
-// own viewer instead (the viewer was missing).
+// own viewer instead (the viewer was missing, or not a full path).
 bool RunExternalViewer(const std::string& viewer, const SelectedFile& file);
 // Lets the user pick the viewer's executable; stores it as "ExtViewCmd".
 // Empty when cancelled.
 std::string BrowseForViewer(const std::string& oldPath);
 // Starts an open-with program with the arguments of its template, or tells
-// the user (owned by owner) that the program is missing. Returns 1.
-// The command line is built in UTF-16.
+// the user (owned by owner) that the program is missing (also when it is
+// not a full path). Returns 1. The command line is built in UTF-16; a
+// batch file gets it through cmd.exe or is refused (ProgramStart.h).
 int RunOpenWithProgram(const std::string& program, const SelectedFile& file, const std::string& argTemplate,
                        HWND owner);
 // The template (ANSI, from the settings file) with its first "{Dateiname}"
 // replaced by the full path and its first "{Dateiname im 8.3 Format}" by the
-// short path (the full path where the file has none); the bare path when
-// the template holds neither.
+// short path (the full path where the file has none); the path alone when
+// the template holds neither. A path is always one argument: where it holds
+// a blank and the template does not quote it, it is put in quotes; a path
+// without blanks, and one the template quotes, is inserted as it is.
 std::wstring ExpandFileNamePlaceholders(const SelectedFile& file, const std::string& argTemplate);
 // The short (8.3) form of an existing path, else the path itself.
 std::wstring ShortOrFullPath(const std::wstring& path);

@@ -54,17 +54,22 @@ void ApplyWallpaper(const std::wstring& bitmapPath, const char* style, const cha
 bool FindConvertedWallpaper(std::string& path) {
   RegKey key;
   if (!key.Create(HKEY_CURRENT_USER, kProgramKey)) return false;
-  std::optional<std::string> program = key.ReadString("cmd");
+  // Read in UTF-16: an ANSI read would give a folder outside the code page
+  // as its best-fit neighbour, another program's folder.
+  std::optional<std::wstring> program = key.ReadWideString(L"cmd");
   key.Close();
   if (!program) return false;
   // Only a "cmd" with a folder names a place to look; a bare name would
   // make the copy relative to whatever the host's current folder is.
-  std::string folder = Folder(*program);
+  const std::wstring folder = Folder(*program);
   if (folder.empty()) return false;
-  std::string candidate = folder + "BkgImg\\" + FileName(path);
-  candidate = WithExtension(candidate, ".bmp");
-  if (!FileExists(candidate)) return false;
-  path = candidate;
+  const std::wstring candidate = folder + L"BkgImg\\" + WideFromAnsi(WithExtension(FileName(path), ".bmp"));
+  const DWORD attributes = GetFileAttributesW(candidate.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+  // Passed on by its ANSI form; a copy that has none is not used.
+  const std::string found = AnsiPathOf(candidate);
+  if (found.empty()) return false;
+  path = found;
   return true;
 }
 

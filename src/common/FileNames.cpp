@@ -72,10 +72,13 @@ bool ExactAnsi(const std::wstring& text, std::string& ansi) {
 std::string AnsiWithReplacements(const std::wstring& text) {
   if (text.empty()) return {};
   const int length = static_cast<int>(text.size());
-  const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+  // No best fit here either: a character the code page lacks shows as the
+  // default character, never as a look-alike that reads as another name.
+  const DWORD flags = GetACP() == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  const int n = WideCharToMultiByte(CP_ACP, flags, text.data(), length, nullptr, 0, nullptr, nullptr);
   if (n <= 0) return {};
   std::string ansi(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text.data(), length, ansi.data(), n, nullptr, nullptr);
+  WideCharToMultiByte(CP_ACP, flags, text.data(), length, ansi.data(), n, nullptr, nullptr);
   return ansi;
 }
 
@@ -106,6 +109,34 @@ SelectedFile SelectedFileOf(const std::wstring& path) {
   const std::wstring shortPath = ShortPathOf(path);
   if (!shortPath.empty() && ExactAnsi(shortPath, shortAnsi)) file.Ansi = std::move(shortAnsi);
   return file;
+}
+
+std::wstring ModulePath(HMODULE module) {
+  std::wstring path(MAX_PATH + 1, L'\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) return {};
+    if (n < path.size()) {
+      path.resize(n);
+      return path;
+    }
+    if (path.size() >= 32768) return {};
+    path.resize(path.size() * 2);
+  }
+}
+
+std::wstring TempFolderPath() {
+  std::wstring path(MAX_PATH + 1, L'\0');
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    const DWORD n = GetTempPathW(static_cast<DWORD>(path.size()), path.data());
+    if (n == 0) return {};
+    if (n < path.size()) {
+      path.resize(n);
+      return path;
+    }
+    path.assign(n + 1, L'\0');  // grown between the calls: asked again with the new length
+  }
+  return {};
 }
 
 std::string AnsiExtensionOf(const std::wstring& path) {

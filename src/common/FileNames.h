@@ -34,10 +34,22 @@ SelectedFile SelectedFileOf(const std::wstring& path);
 // The text in the ANSI code page when it converts without best-fit
 // characters and without the default character; false otherwise.
 bool ExactAnsi(const std::wstring& text, std::string& ansi);
-// The text in the ANSI code page, characters it lacks replaced by its default character.
+// The text in the ANSI code page, characters it lacks replaced by its
+// default character (never by a best-fit look-alike): for texts that are
+// shown, never for a path that is used.
 std::string AnsiWithReplacements(const std::wstring& text);
 // ANSI text read in the ANSI code page.
 std::wstring WideFromAnsi(const std::string& ansi);
+
+// The ANSI form of a path by the rule of SelectedFileOf; empty when it has none.
+inline std::string AnsiPathOf(const std::wstring& path) { return SelectedFileOf(path).Ansi; }
+
+// The full path of a module's file (null: the process's executable) in
+// UTF-16, never cut short; empty on failure.
+std::wstring ModulePath(HMODULE module);
+// The temporary folder as the system reports it in UTF-16, trailing
+// backslash included, never cut short; empty on failure.
+std::wstring TempFolderPath();
 
 // The short (8.3) form of an existing path; empty when the volume has none.
 std::wstring ShortPathOf(const std::wstring& path);

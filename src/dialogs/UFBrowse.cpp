@@ -2,6 +2,8 @@
 
 #include <objbase.h>
 
+#include "common/FileNames.h"
+
 namespace ombrelo {
 
 TFolderBrowse::TFolderBrowse(ui::TComponent* owner) : ui::TComponent(owner) {}
@@ -20,11 +22,17 @@ bool TFolderBrowse::Execute(HWND owner) {
   PIDLIST_ABSOLUTE list = SHBrowseForFolderA(&info_);
   info_.lpszTitle = nullptr;  // Title may change between calls
   if (!list) return false;    // cancelled: Directory stays as it was
-  const bool ok = SHGetPathFromIDListA(list, displayName_) != FALSE;
+  // The path in UTF-16 and then its ANSI form (common/FileNames.h): an ANSI
+  // query would give a folder outside the code page as its best-fit
+  // neighbour, another folder. One without an ANSI form counts as no path.
+  wchar_t path[MAX_PATH + 1] = {};
+  const bool got = SHGetPathFromIDListW(list, path) != FALSE;
   CoTaskMemFree(list);
-  displayName_[MAX_PATH] = '\0';
+  path[MAX_PATH] = L'\0';
+  const std::string ansi = got ? AnsiPathOf(path) : std::string();
+  const bool ok = !ansi.empty();
   // Only a real path replaces Directory; a drive root keeps its backslash.
-  if (ok) Directory = displayName_;
+  if (ok) Directory = ansi;
   return ok;
 }
 

@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "common/FileNames.h"
 #include "server/ModuleState.h"
 #include "settings/Registry.h"
 
@@ -109,22 +110,6 @@ bool IsSupportedFile(const std::string& path) {
   return c.supported;
 }
 
-std::string GetTempDirectory() {
-  // A directory longer than the usual buffer is read with the length the
-  // system asks for, never cut.
-  std::string buffer(261, '\0');
-  for (int attempt = 0; attempt < 4; ++attempt) {
-    DWORD n = GetTempPathA(static_cast<DWORD>(buffer.size()), buffer.data());
-    if (n == 0) return {};
-    if (n < buffer.size()) {
-      buffer.resize(n);
-      break;
-    }
-    buffer.assign(n + 1, '\0');
-  }
-  size_t nul = buffer.find('\0');
-  if (nul != std::string::npos) buffer.resize(nul);
-  return buffer;
-}
+std::string GetTempDirectory() { return AnsiPathOf(TempFolderPath()); }
 
 }  // namespace ombrelo

@@ -38,7 +38,8 @@ bool IsPictureExtension(const std::string& ext);
 bool IsTextExtension(const std::string& ext, KeyState ctrl = KeyState::OfThread);
 // True while the key is held down.
 bool IsKeyDown(int virtualKey, KeyState from = KeyState::OfThread);
-// The temporary directory as the system reports it, trailing backslash included.
+// The ANSI form (common/FileNames.h) of the temporary folder as the system
+// reports it, trailing backslash included; empty when it has none.
 std::string GetTempDirectory();
 
 }  // namespace ombrelo

@@ -88,8 +88,9 @@ class TFolContMenu final : public IShellExtInit, public IContextMenu3, public IS
   // Highest command offset the last single-selection menu used; bounds the
   // offsets GetCommandString and InvokeCommand accept.
   UINT HighestOffsetUsed = 0;
-  // The preview bitmap loaded for this object's menu; freed with the object
-  // or when the object builds its next menu.
+  // The preview bitmap read for this object's menu, once, while it was
+  // built: the preview item is measured and drawn from it, never from the
+  // file. Freed with the object or when the object builds its next menu.
   UniqueBitmap PreviewBitmap;
 
  private:

@@ -13,10 +13,13 @@
 #include "bridge/MainProgram.h"
 #include "bridge/PathParts.h"
 #include "bridge/TextActions.h"
+#include "bridge/TextEditor.h"
 #include "bridge/Viewer.h"
 #include "bridge/Wallpaper.h"
 #include "common/Guarded.h"
+#include "common/FileNames.h"
 #include "common/Handles.h"
+#include "lang/DMSStrings.h"
 #include "menu/CommandIds.h"
 #include "menu/FolContMenu.h"
 #include "menu/MenuCommands.h"
@@ -25,21 +28,21 @@ namespace ombrelo {
 
 namespace {
 
-// A new empty file "spm<hex>.tmp" in the temporary folder; empty on failure.
-std::string CreateTempListFileName() {
-  char folder[MAX_PATH] = {};
-  DWORD length = GetTempPathA(MAX_PATH, folder);
-  if (length == 0 || length >= MAX_PATH) return {};
-  char name[MAX_PATH] = {};
-  if (!GetTempFileNameA(folder, "spm", 0, name)) return {};
+// A new empty file "spm<hex>.tmp" in the temporary folder, made through its
+// UTF-16 path; empty on failure.
+std::wstring CreateTempListFile() {
+  const std::wstring folder = TempFolderPath();
+  if (folder.empty()) return {};
+  wchar_t name[MAX_PATH] = {};
+  if (!GetTempFileNameW(folder.c_str(), L"spm", 0, name)) return {};
   return name;
 }
 
 // Each path followed by CR LF, the last one included.
-bool WriteListFile(const std::string& listFile, const std::vector<std::string>& paths) {
+bool WriteListFile(const std::wstring& listFile, const std::vector<std::string>& paths) {
   std::string bytes;
   for (const std::string& path : paths) bytes += path + "\r\n";
-  UniqueFile file(CreateFileA(listFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+  UniqueFile file(CreateFileW(listFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                               nullptr));
   if (!file) return false;
   DWORD written = 0;
@@ -47,12 +50,30 @@ bool WriteListFile(const std::string& listFile, const std::vector<std::string>& 
          written == bytes.size();
 }
 
+const char* NoAnsiTempFolderText() {
+  return ActiveLanguageIndex() == 0
+             ? "Der Ordner f\xFCr tempor\xE4re Dateien hat keinen Namen, den das Hauptprogramm lesen kann. Die "
+               "Bilder wurden nicht konvertiert."
+             : "The folder for temporary files has no name that the main program can read. The pictures were not "
+               "converted.";
+}
+
 // Hands the files to the main program's conversion ("MultiConv <list
 // file>"). The list file stays: the main program reads it after we return.
+// It is given the list's ANSI form; where the temporary folder has none,
+// the list goes again and the user is told, since a best-fit name could
+// name another user's file.
 void ConvertWithListFile(const std::vector<std::string>& paths) {
-  std::string listFile = CreateTempListFileName();
-  if (listFile.empty() || !WriteListFile(listFile, paths)) return;
-  StartMainProgram(listFile, 0, listFile, true);
+  const std::wstring listFile = CreateTempListFile();
+  if (listFile.empty()) return;
+  const std::string listAnsi = AnsiPathOf(listFile);
+  if (listAnsi.empty()) {
+    DeleteFileW(listFile.c_str());
+    MessageBoxA(GetForegroundWindow(), NoAnsiTempFolderText(), "Ombrelo", MB_ICONERROR);
+    return;
+  }
+  if (!WriteListFile(listFile, paths)) return;
+  StartMainProgram(listAnsi, 0, listAnsi, true);
 }
 
 // The main program's verbs for the fixed items of both menus.
@@ -79,14 +100,6 @@ bool HandsToMainProgram(UINT offset, UINT shift, bool isTextFile, const Selected
   const bool wallpaper =
       offset == shift + CmdWallpaperCentered || offset == shift + CmdWallpaperTiled || offset == shift + CmdWallpaperScaled;
   return wallpaper && !IsBitmapFile(file);
-}
-
-// WordPad, or where it cannot be started (Windows 11 24H2 has none) the
-// file's own program, as the shell opens the file.
-void OpenInWordpad(const std::wstring& path) {
-  const auto started = reinterpret_cast<INT_PTR>(
-      ShellExecuteW(nullptr, L"open", L"wordpad", QuotedWide(path).c_str(), L"", SW_SHOWNORMAL));
-  if (started <= 32) ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "menu/FolContMenu.h"
 #include "menu/MenuCommands.h"
 #include "menu/OwnerDraw.h"
+#include "menu/PreviewFile.h"
 #include "server/ModuleState.h"
 #include "settings/OpenWith.h"
 #include "settings/Registry.h"
@@ -71,7 +72,7 @@ void AttachPopup(HMENU menu, UINT position, UniqueMenu& submenu, const std::stri
 
 // Gives the item at position the main program's icon, as the open-with
 // entries have their programs' (with "DisplaySym"), when Ombrelo.exe is
-// found; the bitmap joins theirs in MenuBitmaps.
+// found; the bitmap comes from the same cache as theirs.
 void SetMainProgramIcon(HMENU menu, UINT position) {
   const std::string program = FindMainProgramExecutable();
   if (program.empty()) return;
@@ -82,14 +83,6 @@ void SetMainProgramIcon(HMENU menu, UINT position) {
   item.fMask = MIIM_BITMAP;
   item.hbmpItem = bitmap;
   SetMenuItemInfoA(menu, position, TRUE, &item);
-}
-
-// The preview bitmap file exists where the menu may read it while it is
-// built (not on a network share or a drive that is not ready).
-bool PreviewFileReady(const std::string& path) {
-  if (!PathMayBeTouched(WideFromAnsi(path))) return false;
-  DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 }  // namespace
@@ -140,7 +133,7 @@ bool ReadMainMenuSetting(bool isTextFile) {
 PreviewItemText GetPreviewItemText() {
   if (!FindMainProgramWindow()) return {LookupText("@idEnablePreview"), MFS_DEFAULT};
   if (IsPreviewDisabled()) return {LookupText("@idPreviewIsDisabled"), MFS_DEFAULT};
-  return {LookupText("@idUnkownFormat"), MFS_GRAYED};
+  return {LookupText("@idUnkownFormat"), MFS_GRAYED, true};
 }
 
 UINT BuildOpenWithMenu(HMENU submenu, UINT first, const std::vector<std::string>& captions,
@@ -324,20 +317,36 @@ HRESULT TFolContMenu::BuildMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UI
   }
 
   // The main program prepares the preview and may fill in the information
-  // lines of the menu it receives while it handles each request.
+  // lines of the menu it receives while it handles each request. What lies
+  // at the preview path before is an earlier picture's.
+  // The main program writes the preview into the temporary folder as it
+  // names it in ANSI: a folder without an ANSI form gets no request, so no
+  // bitmap of another folder is ever asked for or shown.
   const std::string& path = file.Ansi;
+  const std::wstring& previewPath = state.PreviewBitmapFile;
+  const bool mayRequest = toMainProgram && !state.PreviewBitmapPath.empty();
+  const bool pictureAwaited = mayRequest && preview.PictureAwaited && Globals().IsWindowsNT;
+  const PreviewFileVersion before = pictureAwaited ? PreviewFileVersionAt(previewPath) : PreviewFileVersion();
+  // All requests of this menu share one deadline: a main program that is
+  // slow to answer costs the menu its preview, not the shell its menu. Once
+  // a request has run out, the next one is not sent.
+  RequestBudget budget;
+  bool answered = true;
+  auto request = [&](const std::string& text, HMENU menu) {
+    if (mayRequest && answered) answered = RequestPreview(text, menu, budget) != PreviewRequestResult::Unanswered;
+  };
   HMENU previewMenu = mainMenu;
   if (previewInShellMenu) {
     InsertItem(hmenu, indexMenu + 2, kPreviewItemMask, MFT_STRING, preview.State, F + CmdPreview, preview.Caption);
     previewMenu = hmenu;
-    if (toMainProgram) RequestPreview("_" + path, hmenu);
+    request("_" + path, hmenu);
     InsertItem(hmenu, indexMenu + 3, kOrdinaryItemMask, MFT_SEPARATOR, 0, F + shift + CmdTrailingSeparator,
                std::string());
-    if (toMainProgram) RequestPreview("+" + path, mainMenu);
+    request("+" + path, mainMenu);
   } else {
     InsertItem(hmenu, indexMenu + 2, kOrdinaryItemMask, MFT_SEPARATOR, 0, F + shift + CmdTrailingSeparator,
                std::string());
-    if (toMainProgram) RequestPreview(path, mainMenu);
+    request(path, mainMenu);
   }
 
   // A file the main program cannot be given has no preview of its own (a
@@ -349,12 +358,16 @@ HRESULT TFolContMenu::BuildMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UI
                   preview.Caption.c_str());
     return Count(count);
   }
+  if (!mayRequest) return Count(count);
   // The preview picture, on NT only and only while the main program runs
   // with its preview enabled; otherwise the item keeps the caption that says
   // how to get a preview.
   if (Globals().IsWindowsNT && FindMainProgramWindow() && !IsPreviewDisabled()) {
+    // Read once, here: measuring and drawing use this bitmap and never the
+    // file, which another program may change at any time. Only a picture
+    // that the answered requests wrote is taken.
     UniqueBitmap bitmap;
-    if (PreviewFileReady(state.PreviewBitmapPath)) bitmap = LoadBitmapFile(state.PreviewBitmapPath);
+    if (pictureAwaited && answered) bitmap = ReadPreviewFile(previewPath, before);
     BITMAP size{};
     if (bitmap && GetObjectA(bitmap.get(), sizeof(size), &size)) {
       PreviewWidth = size.bmWidth;

@@ -23,9 +23,11 @@ bool ReadMainMenuSetting(bool isTextFile);
 struct PreviewItemText {
   std::string Caption;
   UINT State;
+  bool PictureAwaited = false;  // the main program runs with its preview on
 };
 // Caption and state of the preview item before a picture replaces it:
-// enable the preview (no main program), preview disabled, or unknown format.
+// enable the preview (no main program), preview disabled, or unknown format
+// (until the picture comes).
 PreviewItemText GetPreviewItemText();
 
 // Appends the open-with entries (at most 30) to submenu with identifiers

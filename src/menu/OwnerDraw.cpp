@@ -14,6 +14,7 @@
 #include "common/FileNames.h"
 #include "common/SystemLibrary.h"
 #include "menu/FolContMenu.h"
+#include "menu/IconCache.h"
 #include "menu/ProgramIcon.h"
 #include "server/ModuleState.h"
 #include "settings/Registry.h"
@@ -21,78 +22,6 @@
 namespace ombrelo {
 
 namespace {
-// A preview is a small picture; larger files or sizes are not plausible and
-// are refused before any memory is committed to them.
-constexpr DWORD kMaxBitmapFileSize = 64 * 1024 * 1024;
-constexpr LONG kMaxBitmapSide = 16384;
-constexpr uint64_t kMaxBitmapPixels = 16 * 1024 * 1024;
-
-std::vector<char> ReadWholeFile(const std::string& path) {
-  std::vector<char> bytes;
-  UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return bytes;
-  LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > kMaxBitmapFileSize) return bytes;
-  bytes.resize(static_cast<size_t>(size.QuadPart));
-  DWORD got = 0;
-  if (!bytes.empty() && (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) ||
-                         got != bytes.size()))
-    bytes.clear();
-  return bytes;
-}
-
-// Checks that the headers, colour table and pixel data of a bitmap file lie
-// within the file, so that nothing is read past it. Returns the offset of
-// the pixel data, or 0 when the file is not a readable bitmap.
-size_t CheckBitmapFile(const std::vector<char>& bytes) {
-  const uint64_t fileSize = bytes.size();
-  if (fileSize < sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)) return 0;
-  BITMAPFILEHEADER fh;
-  BITMAPINFOHEADER ih;
-  memcpy(&fh, bytes.data(), sizeof(fh));
-  memcpy(&ih, bytes.data() + sizeof(fh), sizeof(ih));
-  if (fh.bfType != 0x4D42) return 0;  // "BM"
-  if (ih.biSize < sizeof(BITMAPINFOHEADER) || sizeof(fh) + uint64_t{ih.biSize} > fileSize) return 0;
-  if (ih.biWidth <= 0 || ih.biWidth > kMaxBitmapSide || ih.biHeight == 0 || ih.biHeight > kMaxBitmapSide ||
-      ih.biHeight < -kMaxBitmapSide || ih.biPlanes != 1)
-    return 0;
-  const uint64_t rows = ih.biHeight < 0 ? -int64_t{ih.biHeight} : ih.biHeight;
-  if (uint64_t{static_cast<uint32_t>(ih.biWidth)} * rows > kMaxBitmapPixels) return 0;
-  const unsigned bits = ih.biBitCount;
-  uint64_t masks = 0;
-  switch (ih.biCompression) {
-    case BI_RGB:
-      if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return 0;
-      break;
-    case BI_RLE8:
-    case BI_RLE4:
-      if (bits != (ih.biCompression == BI_RLE8 ? 8u : 4u) || ih.biHeight < 0 || ih.biSizeImage == 0) return 0;
-      break;
-    case BI_BITFIELDS:
-      if (bits != 16 && bits != 32) return 0;
-      if (ih.biSize == sizeof(BITMAPINFOHEADER)) masks = 3 * sizeof(DWORD);
-      break;
-    default:
-      return 0;
-  }
-  uint64_t colours = 0;
-  if (bits <= 8) {
-    if (ih.biClrUsed > (1u << bits)) return 0;
-    colours = ih.biClrUsed ? ih.biClrUsed : (1u << bits);
-  } else {
-    colours = ih.biClrUsed;
-  }
-  const uint64_t tablesEnd = sizeof(fh) + uint64_t{ih.biSize} + masks + colours * sizeof(RGBQUAD);
-  if (tablesEnd > fileSize || fh.bfOffBits < tablesEnd || fh.bfOffBits > fileSize) return 0;
-  uint64_t dataSize = ih.biSizeImage;
-  if (ih.biCompression == BI_RGB || ih.biCompression == BI_BITFIELDS) {
-    const uint64_t stride = (uint64_t{static_cast<uint32_t>(ih.biWidth)} * bits + 31) / 32 * 4;
-    dataSize = stride * rows;
-  }
-  if (fh.bfOffBits + dataSize > fileSize) return 0;
-  return fh.bfOffBits;
-}
 
 // Whether the user chose the dark mode for apps, which Explorer's menus
 // follow on Windows 10 (1809) and 11.
@@ -189,60 +118,39 @@ UniqueBitmap MakeAlphaIconBitmap(HICON icon, SIZE size, HDC dc) {
   return bitmap;
 }
 
-bool IconItemCanvas::Ready() {
-  if (dc_) return true;
-  dc_.reset(CreateCompatibleDC(nullptr));
-  size_ = SmallIconSize();
-  return static_cast<bool>(dc_);
+UniqueBitmap IconItemCanvas::Paint(HICON icon, SIZE size) {
+  if (!icon) return UniqueBitmap();
+  if (!dc_) dc_.reset(CreateCompatibleDC(nullptr));
+  // Out of the drawing context when it returns: a bitmap still selected
+  // into one could not be deleted when it leaves the cache.
+  return MakeAlphaIconBitmap(icon, size, dc_.get());
 }
 
-HBITMAP IconItemCanvas::Paint(HICON icon) {
-  if (!icon || !Ready()) return nullptr;
-  UniqueBitmap painted = MakeAlphaIconBitmap(icon, size_, dc_.get());
-  if (!painted) return nullptr;
-  // Kept for the life of the menu; released by the next FreeMenuBitmaps.
-  // Published only once it is out of the drawing context: another shell
-  // thread's Initialize may free the list at any moment, and a bitmap still
-  // selected into a context cannot be deleted.
-  HBITMAP bitmap = painted.release();
-  WithState([bitmap](SharedState& s) {
-    s.MenuBitmaps.push_back(bitmap);
-    ++s.MenuBitmapCount;
-  });
-  return bitmap;
-}
-
-HBITMAP PaintIconItem(HICON icon) {
+UniqueBitmap PaintIconItem(HICON icon) {
   IconItemCanvas canvas;
-  return canvas.Paint(icon);
+  return canvas.Paint(icon, SmallIconSize());
 }
 
 HBITMAP ProgramIconItemBitmap(const std::string& programPath, IconItemCanvas* canvas) {
-  UniqueIcon icon = ProgramSmallIcon(programPath);
-  if (!icon) return nullptr;
-  return canvas ? canvas->Paint(icon.get()) : PaintIconItem(icon.get());
+  const std::wstring program = WideFromAnsi(programPath);
+  const std::optional<IconKey> key = ProgramIconKey(program, SmallIconSize());
+  if (!key) return nullptr;
+  if (const std::optional<HBITMAP> kept = WithIconCache([&](IconBitmapCache& c) { return c.Find(*key); }))
+    return *kept;
+  // The shell's icon call and the painting take milliseconds: outside the lock.
+  UniqueIcon icon(LoadProgramIcon(program, !key->TypeIcon));
+  IconItemCanvas own;
+  UniqueBitmap painted = icon ? (canvas ? *canvas : own).Paint(icon.get(), key->IconSize) : UniqueBitmap();
+  if (icon && !painted) return nullptr;  // short of a drawing resource: not kept, tried again next time
+  return WithIconCache([&](IconBitmapCache& c) { return c.Add(*key, std::move(painted)); });
 }
 
-UniqueBitmap LoadBitmapFile(const std::string& path) {
-  const std::vector<char> bytes = ReadWholeFile(path);
-  const size_t bitsOffset = CheckBitmapFile(bytes);
-  if (!bitsOffset) return UniqueBitmap();
-  const auto* info = reinterpret_cast<const BITMAPINFO*>(bytes.data() + sizeof(BITMAPFILEHEADER));
-  WindowDc screen(nullptr);
-  if (!screen.get()) return UniqueBitmap();
-  return UniqueBitmap(
-      CreateDIBitmap(screen.get(), &info->bmiHeader, CBM_INIT, bytes.data() + bitsOffset, info, DIB_RGB_COLORS));
-}
-
-void DrawPreviewBitmap(HDC dc, int x, int y) {
-  const std::string path = WithState([](SharedState& s) { return s.PreviewBitmapPath; });
-  if (path.empty()) return;
-  UniqueBitmap bitmap = LoadBitmapFile(path);
+void DrawPreviewBitmap(HDC dc, HBITMAP bitmap, int x, int y) {
   BITMAP bm{};
-  if (!bitmap || !GetObjectA(bitmap.get(), sizeof(bm), &bm)) return;
+  if (!bitmap || !GetObjectA(bitmap, sizeof(bm), &bm)) return;
   UniqueDc source(CreateCompatibleDC(dc));
   if (!source) return;
-  SelectedObject selected(source.get(), bitmap.get());
+  SelectedObject selected(source.get(), bitmap);
   BitBlt(dc, x, y, bm.bmWidth, bm.bmHeight, source.get(), 0, 0, SRCCOPY);
 }
 
@@ -308,7 +216,9 @@ HRESULT TFolContMenu::DrawPreviewItem(const DRAWITEMSTRUCT* item) {
     UniqueBrush background(CreateSolidBrush(GetSysColor(color)));
     if (background) FillRect(item->hDC, &item->rcItem, background.get());
   }
-  DrawPreviewBitmap(item->hDC, item->rcItem.left + GetSystemMetrics(SM_CXMENUCHECK) + 4, item->rcItem.top);
+  // The picture read while the menu was built, the one the item was measured with.
+  DrawPreviewBitmap(item->hDC, PreviewBitmap.get(), item->rcItem.left + GetSystemMetrics(SM_CXMENUCHECK) + 4,
+                    item->rcItem.top);
   return S_OK;
 }
 

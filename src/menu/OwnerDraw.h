@@ -1,22 +1,19 @@
 #pragma once
 // The menu items that are not plain text: the preview picture (owner-drawn
-// from the preview bitmap file) and the items shown with a program's icon
+// from the bitmap read from the preview file, menu/PreviewFile.h) and the items shown with a program's icon
 // (the open-with entries and "&Ombrelo").
 #include <windows.h>
 
 #include <string>
 
+#include "common/FileNames.h"
 #include "common/Handles.h"
 
 namespace ombrelo {
 
-// Loads a Windows bitmap file as a bitmap compatible with the display; null
-// when the file is missing or is not a readable, plausible bitmap.
-UniqueBitmap LoadBitmapFile(const std::string& path);
-
-// Draws the preview bitmap file, read afresh, unscaled with its top-left
-// corner at (x, y); draws nothing when there is no readable file.
-void DrawPreviewBitmap(HDC dc, int x, int y);
+// Draws the preview bitmap unscaled with its top-left corner at (x, y);
+// nothing without a bitmap.
+void DrawPreviewBitmap(HDC dc, HBITMAP bitmap, int x, int y);
 
 // The small icon the shell shows for a program file (LoadProgramIcon: for
 // a program on a network share or a drive that is not ready, the icon of its
@@ -42,22 +39,23 @@ class IconItemCanvas {
   IconItemCanvas(const IconItemCanvas&) = delete;
   IconItemCanvas& operator=(const IconItemCanvas&) = delete;
 
-  // The icon as a menu item's bitmap at the small-icon size, recorded in
-  // MenuBitmaps; null when a drawing resource cannot be had.
-  HBITMAP Paint(HICON icon);
+  // The icon as a menu item's bitmap at size (MakeAlphaIconBitmap); null
+  // when a drawing resource cannot be had.
+  UniqueBitmap Paint(HICON icon, SIZE size);
 
  private:
-  bool Ready();
   UniqueDc dc_;
-  SIZE size_{};
 };
 
-// Paints one item bitmap on a canvas of its own.
-HBITMAP PaintIconItem(HICON icon);
+// Paints one item bitmap at the small-icon size on a canvas of its own.
+UniqueBitmap PaintIconItem(HICON icon);
 
-// The bitmap of a program's small icon for a menu item (hbmpItem), recorded
-// in MenuBitmaps until the next FreeMenuBitmaps; null when the program has
-// no icon. Without a canvas the bitmap gets its own.
+// The bitmap of a program's small icon for a menu item (hbmpItem), from the
+// module's cache of icon bitmaps (menu/IconCache.h): painted at the first
+// menu that shows the program at this size, and again once the program's
+// file changes. The cache owns it; it stays valid at least until the next
+// single-file menu begins. Null when the program has no icon. Painted on
+// canvas when one is given.
 HBITMAP ProgramIconItemBitmap(const std::string& programPath, IconItemCanvas* canvas = nullptr);
 
 // A "temp" entry is a placeholder of the main program: as an icon item it
@@ -68,8 +66,8 @@ inline bool IsPlaceholderProgram(const std::string& programPath) { return progra
 // and, as its bitmap (hbmpItem), the program's small icon (LoadProgramIcon:
 // the icon of its file type for a program on a network share or a drive
 // that is not ready); a plain text item when the program has no icon. A
-// program path of exactly "temp" gets no item (false). The item bitmap is
-// kept in MenuBitmaps until the next FreeMenuBitmaps. Entries of one
+// program path of exactly "temp" gets no item (false). The item bitmap
+// comes from the module's cache (ProgramIconItemBitmap). Entries of one
 // submenu share canvas; without one, the item gets its own.
 bool InsertIconMenuItem(const std::string& programPath, const std::string& caption, UINT commandId, HMENU submenu,
                         IconItemCanvas* canvas = nullptr);

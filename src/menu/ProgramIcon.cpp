@@ -21,12 +21,16 @@ std::wstring TypeNameOf(const std::wstring& program) {
 }  // namespace
 
 HICON LoadProgramIcon(const std::wstring& program) {
+  return program.empty() ? nullptr : LoadProgramIcon(program, PathMayBeTouched(program));
+}
+
+HICON LoadProgramIcon(const std::wstring& program, bool mayBeTouched) {
   if (program.empty()) return nullptr;
   const UINT size = SHGFI_SHELLICONSIZE | SHGFI_SMALLICON;
   SHFILEINFOW file{};
   DWORD_PTR found = 0;
   NoCriticalErrorBoxes quiet;
-  if (PathMayBeTouched(program))
+  if (mayBeTouched)
     found = SHGetFileInfoW(program.c_str(), 0, &file, sizeof(file), SHGFI_ICON | size);
   else
     found = SHGetFileInfoW(TypeNameOf(program).c_str(), FILE_ATTRIBUTE_NORMAL, &file, sizeof(file),

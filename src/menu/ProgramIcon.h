@@ -18,6 +18,8 @@ namespace ombrelo {
 // alone (SHGFI_USEFILEATTRIBUTES), so the file is not touched and the
 // icon exists whether or not the file does.
 HICON LoadProgramIcon(const std::wstring& program);
+// The same with the path rule's verdict on program already at hand.
+HICON LoadProgramIcon(const std::wstring& program, bool mayBeTouched);
 
 // The icon location ("file,index") the Windows 11 menu is given for the
 // program: "program,0" for a program on a path that may be touched (the

@@ -16,8 +16,9 @@
 namespace ombrelo {
 
 namespace {
-// A live display window answers at once; a busy one gets this long, a hung one none.
-constexpr UINT kHtmlWindowTimeoutMs = 10000;
+// A live display window answers at once; a busy one gets this long (the
+// shell waits for Initialize), a hung one none.
+constexpr UINT kHtmlWindowTimeoutMs = 1000;
 
 // Holds the data object for the duration of the call.
 class HeldObject {
@@ -111,7 +112,7 @@ HRESULT TFolContMenu::InitializeSelection(IDataObject* lpdobj) {
   // The new selection is built here and stored under the lock in one step.
   if (n == 1) {
     const bool displaySym = ReadDisplaySym();
-    if (displaySym) FreeMenuBitmaps(true);
+    if (displaySym) NextIconMenu();
     MenuSelection c = CaptureSelection(*list);
     WithState([&](SharedState& s) {
       s.SelectedFiles = c.SelectedFiles;
@@ -119,7 +120,9 @@ HRESULT TFolContMenu::InitializeSelection(IDataObject* lpdobj) {
       s.OpenWithCommands.clear();
       s.OpenWithParams.clear();
       s.InBosaDialog = c.InBosaDialog;
-      s.PreviewBitmapPath = c.PreviewBitmapPath;
+      s.PreviewBitmapFile = c.PreviewBitmapFile;
+      s.PreviewBitmapFile = c.PreviewBitmapFile;
+    s.PreviewBitmapPath = c.PreviewBitmapPath;
       s.DisplaySymEnabled = displaySym;
       s.IsMultiSelection = false;
       s.IsTextFile = c.IsTextFile;
@@ -140,6 +143,7 @@ HRESULT TFolContMenu::InitializeSelection(IDataObject* lpdobj) {
     s.OpenWithCommands.clear();
     s.OpenWithParams.clear();
     s.InBosaDialog = c.InBosaDialog;
+    s.PreviewBitmapFile = c.PreviewBitmapFile;
     s.PreviewBitmapPath = c.PreviewBitmapPath;
     s.IsMultiSelection = true;
     Selected = SelectionOf(s);
@@ -153,7 +157,10 @@ MenuSelection CaptureSelection(const DropList& list, KeyState ctrl) {
   if (list.Count == 0 || (list.Count == 1 && list.Files.empty())) return c;
   c.InBosaDialog = IsBosaWindow(GetForegroundWindow());
   // The directory already ends in a separator; the doubled one is kept as it is.
-  c.PreviewBitmapPath = GetTempDirectory() + "\\" + kPreviewBitmapName;
+  const std::wstring temp = TempFolderPath();
+  c.PreviewBitmapFile = temp + L"\\" + WideFromAnsi(kPreviewBitmapName);
+  const std::string tempAnsi = AnsiPathOf(temp);
+  c.PreviewBitmapPath = tempAnsi.empty() ? std::string() : tempAnsi + "\\" + kPreviewBitmapName;
   // Files are classified by the extension of their full name: a short form
   // may cut it (".JPEG" to ".JPE").
   if (list.Count == 1) {

@@ -7,16 +7,15 @@ namespace ombrelo {
 
 namespace {
 SharedState g_state;
+IconBitmapCache g_iconCache;
 ModuleGlobals g_globals;
 INIT_ONCE g_startOnce = INIT_ONCE_STATIC_INIT;
 bool g_started = false;
 
 // Menu module start-up, in the designed order.
 void StartMenuModule() {
+  FreeIconBitmaps();  // the cache of icon bitmaps starts empty
   WithState([](SharedState& s) {
-    s.MenuBitmaps.clear();
-    s.MenuBitmapListExists = true;
-    s.MenuBitmapCount = 0;
     s.SelectedFiles.clear();
     s.SelectedPaths.clear();
     s.OpenWithCommands.clear();
@@ -49,7 +48,7 @@ void StopMenuModule() {
     TDataModule2* dm = DataModule2;
     DataModule2 = nullptr;
     delete dm;
-    FreeMenuBitmaps(false);
+    FreeIconBitmaps();
     WithState([](SharedState& s) {
       s.SelectedFiles = {};
       s.SelectedPaths = {};
@@ -59,7 +58,10 @@ void StopMenuModule() {
     });
   } catch (...) {
   }
-  WithState([](SharedState& s) { s.PreviewBitmapPath.clear(); });
+  WithState([](SharedState& s) {
+    s.PreviewBitmapFile.clear();
+    s.PreviewBitmapPath.clear();
+  });
 }
 }  // namespace
 
@@ -69,6 +71,7 @@ SrwLock& StateLock() {
   return lock;
 }
 SharedState& StateUnlocked() { return g_state; }
+IconBitmapCache& IconCacheUnlocked() { return g_iconCache; }
 }  // namespace detail
 
 SharedState SnapshotState() {
@@ -101,14 +104,12 @@ void ShutdownModule() {
   ClearSettingsFilePath();
 }
 
-void FreeMenuBitmaps(bool recreate) {
-  WithState([recreate](SharedState& s) {
-    if (s.MenuBitmapCount == 0) return;
-    for (HBITMAP bmp : s.MenuBitmaps) DeleteObject(bmp);
-    s.MenuBitmaps.clear();
-    s.MenuBitmapListExists = recreate;
-    if (recreate) s.MenuBitmapCount = 0;
-  });
+void NextIconMenu() {
+  WithIconCache([](IconBitmapCache& c) { c.NextMenu(); });
+}
+
+void FreeIconBitmaps() {
+  WithIconCache([](IconBitmapCache& c) { c.Clear(); });
 }
 
 HMODULE ThisModule() {

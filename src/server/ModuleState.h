@@ -13,10 +13,12 @@
 
 #include <mutex>
 
-#include "common/FileNames.h"
-#include "common/Lock.h"
 #include <string>
 #include <vector>
+
+#include "common/FileNames.h"
+#include "common/Lock.h"
+#include "menu/IconCache.h"
 
 namespace ombrelo {
 
@@ -32,6 +34,10 @@ struct SelectionState {
   bool InBosaDialog = false;
   bool DisplaySymEnabled = false;
   UINT PictureItemState = 0;
+  // The preview bitmap in the temporary folder: its full UTF-16 path, which
+  // the extension reads, and its ANSI form, where the main program writes
+  // it (empty when the folder has none: no preview is asked for then).
+  std::wstring PreviewBitmapFile;
   std::string PreviewBitmapPath;
 
   // Selected file i in both forms; a selection given by its ANSI forms
@@ -47,9 +53,6 @@ struct SharedState : SelectionState {
   std::vector<std::string> OpenWithCommands;
   std::vector<std::string> OpenWithParams;
   bool OpenWithListsExist = false;  // false only when start-up failed
-  std::vector<HBITMAP> MenuBitmaps;
-  bool MenuBitmapListExists = false;
-  int MenuBitmapCount = 0;
 };
 
 // Set once by start-up, read-only afterwards.
@@ -64,6 +67,7 @@ struct ModuleGlobals {
 namespace detail {
 SrwLock& StateLock();
 SharedState& StateUnlocked();
+IconBitmapCache& IconCacheUnlocked();
 }  // namespace detail
 
 // Runs body(SharedState&) under the lock. Keep bodies short: no SendMessage,
@@ -72,6 +76,14 @@ template <class F>
 decltype(auto) WithState(F&& body) {
   std::lock_guard<SrwLock> guard(detail::StateLock());
   return body(detail::StateUnlocked());
+}
+
+// Runs body(IconBitmapCache&) under the same lock: the module's cache of
+// the bitmaps of icon menu items. Never across the shell's icon call.
+template <class F>
+decltype(auto) WithIconCache(F&& body) {
+  std::lock_guard<SrwLock> guard(detail::StateLock());
+  return body(detail::IconCacheUnlocked());
 }
 
 // A copy of the whole shared state, taken under the lock.
@@ -86,8 +98,11 @@ void EnsureModuleStarted();
 void ShutdownModule();
 bool ModuleStarted();
 
-// Releases the bitmaps of icon menu items; recreate starts a new empty list.
-void FreeMenuBitmaps(bool recreate);
+// A single-file menu begins: icon bitmaps that left the cache while the
+// menu before it used them are deleted now.
+void NextIconMenu();
+// Deletes every bitmap of icon menu items (module shutdown).
+void FreeIconBitmaps();
 
 // The module (DLL, or the test program that links the same code) this code lives in.
 HMODULE ThisModule();

@@ -1,5 +1,6 @@
 #include "server/Registration.h"
 
+#include "common/FileNames.h"
 #include "menu/FolContMenu.h"
 #include "server/ModuleState.h"
 #include "settings/Registry.h"
@@ -35,23 +36,15 @@ std::string ClassIdString() {
   return id;
 }
 
-std::string ServerFileName() {
-  // Read with a growing buffer: a cut path would register a file that does not exist.
-  std::string path(261, '\0');
-  for (;;) {
-    DWORD n = GetModuleFileNameA(ThisModule(), path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) return {};
-    if (n < path.size()) {
-      path.resize(n);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
-  if (path.find(' ') != std::string::npos) path = "\"" + path + "\"";
+std::wstring ServerFileName() {
+  // The module's UTF-16 path, never cut short: an ANSI or cut path would
+  // register a file that does not exist, or another one.
+  std::wstring path = ModulePath(ThisModule());
+  if (path.find(L' ') != std::wstring::npos) path = QuotedWide(path);
   return path;
 }
 
-HRESULT RegisterServer(const std::string& serverFileName, RegistrationScope scope) {
+HRESULT RegisterServer(const std::wstring& serverFileName, RegistrationScope scope) {
   const std::string id = ClassIdString();
   if (id.empty()) return E_FAIL;
   const ClassesLocation at = LocationOf(scope);
@@ -60,7 +53,7 @@ HRESULT RegisterServer(const std::string& serverFileName, RegistrationScope scop
   if (!classKey.Create(at.root, ClassKey(at).c_str()) || !classKey.WriteString(nullptr, kHandlerDescription))
     return E_FAIL;
   RegKey inproc;
-  if (!inproc.Create(at.root, InprocKey(at).c_str()) || !inproc.WriteString(nullptr, serverFileName))
+  if (!inproc.Create(at.root, InprocKey(at).c_str()) || !inproc.WriteWideString(nullptr, serverFileName))
     return E_FAIL;
 
   // Without rights to HKEY_LOCAL_MACHINE the entry is left out.

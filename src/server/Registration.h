@@ -13,8 +13,8 @@ inline constexpr const char kApprovedKey[] =
 
 // "{67C63340-679B-11D2-92EE-000021474C15}"
 std::string ClassIdString();
-// The full path of this module, enclosed in double quotes when it holds a blank.
-std::string ServerFileName();
+// The full UTF-16 path of this module, enclosed in double quotes when it holds a blank.
+std::wstring ServerFileName();
 
 // Where the class and handler keys go: the classes root (DllRegisterServer),
 // or the current user's own classes (HKEY_CURRENT_USER\Software\Classes),
@@ -25,7 +25,7 @@ enum class RegistrationScope { ClassesRoot, CurrentUser };
 
 // Writes every entry in order; E_FAIL when a step fails (entries written
 // before it stay). A missing right to the "Approved" key only skips that entry.
-HRESULT RegisterServer(const std::string& serverFileName, RegistrationScope scope = RegistrationScope::ClassesRoot);
+HRESULT RegisterServer(const std::wstring& serverFileName, RegistrationScope scope = RegistrationScope::ClassesRoot);
 // Removes the entries; missing ones are ignored.
 HRESULT UnregisterServer(RegistrationScope scope = RegistrationScope::ClassesRoot);
 

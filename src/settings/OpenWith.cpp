@@ -73,23 +73,36 @@ bool ParseProfileInteger(const std::string& text, int* value) {
   return true;
 }
 
-std::string ReadProfileString(const std::string& path, const char* section, const char* key) {
-  char buffer[kValueBufferSize] = {};
-  DWORD n = GetPrivateProfileStringA(section, key, "", buffer, kValueBufferSize, path.c_str());
-  return std::string(buffer, std::min<DWORD>(n, kValueBufferSize - 1));
+namespace {
+std::wstring WideName(const char* name) { return name ? WideFromAnsi(name) : std::wstring(); }
+const wchar_t* NameOrNull(const char* name, const std::wstring& wide) { return name ? wide.c_str() : nullptr; }
+}  // namespace
+
+std::wstring ReadProfileStringWide(const std::wstring& path, const char* section, const char* key) {
+  wchar_t buffer[kValueBufferSize] = {};
+  const std::wstring wideSection = WideName(section), wideKey = WideName(key);
+  DWORD n = GetPrivateProfileStringW(NameOrNull(section, wideSection), NameOrNull(key, wideKey), L"", buffer,
+                                     kValueBufferSize, path.c_str());
+  return std::wstring(buffer, std::min<DWORD>(n, kValueBufferSize - 1));
 }
 
-int ReadProfileInteger(const std::string& path, const char* section, const char* key, int def) {
+std::string ReadProfileString(const std::wstring& path, const char* section, const char* key) {
+  return AnsiWithReplacements(ReadProfileStringWide(path, section, key));
+}
+
+int ReadProfileInteger(const std::wstring& path, const char* section, const char* key, int def) {
   int value = 0;
   return ParseProfileInteger(ReadProfileString(path, section, key), &value) ? value : def;
 }
 
-std::vector<std::string> ReadProfileKeyNames(const std::string& path, const char* section) {
+std::vector<std::string> ReadProfileKeyNames(const std::wstring& path, const char* section) {
   std::vector<std::string> names;
-  std::string buffer;
+  std::wstring buffer;
+  const std::wstring wideSection = WideName(section);
   for (DWORD size = kKeyListStartSize;; size *= 2) {
-    buffer.assign(size, '\0');
-    DWORD n = GetPrivateProfileStringA(section, nullptr, "", buffer.data(), size, path.c_str());
+    buffer.assign(size, L'\0');
+    DWORD n = GetPrivateProfileStringW(NameOrNull(section, wideSection), nullptr, L"", buffer.data(), size,
+                                       path.c_str());
     if (n + 2 < size || size >= kKeyListMaxSize) {
       buffer.resize(std::min<DWORD>(n, size));
       break;
@@ -98,19 +111,21 @@ std::vector<std::string> ReadProfileKeyNames(const std::string& path, const char
   // The names come as NUL-separated texts.
   size_t start = 0;
   while (start < buffer.size()) {
-    size_t end = buffer.find('\0', start);
-    if (end == std::string::npos) end = buffer.size();
-    if (end > start) names.emplace_back(buffer, start, end - start);
+    size_t end = buffer.find(L'\0', start);
+    if (end == std::wstring::npos) end = buffer.size();
+    if (end > start) names.push_back(AnsiWithReplacements(buffer.substr(start, end - start)));
     start = end + 1;
   }
   return names;
 }
 
-std::string ResolveProfileValue(const std::string& raw) {
+namespace {
+template <class Text>
+Text ResolveValue(const Text& raw) {
   // A value enclosed in a matching pair of quotes loses them. The closing
   // quote goes only when the rest fits the buffer, so a value of exactly
   // 1024 characters after its opening quote also loses its last kept one.
-  std::string text = raw;
+  Text text = raw;
   bool quoted = text.size() > 1 && (text[0] == '"' || text[0] == '\'') && text.back() == text[0];
   if (quoted) text.erase(0, 1);
   const size_t length = text.size();
@@ -119,12 +134,24 @@ std::string ResolveProfileValue(const std::string& raw) {
   return text;
 }
 
-std::optional<ProfileSection> ProfileSection::Read(const std::string& path, const char* section) {
-  std::string buffer;
+// A value that names a program or its arguments: the exact ANSI form, never
+// a best-fit one that could name another file.
+std::optional<std::string> ExactValue(const std::wstring& value) {
+  std::string ansi;
+  if (!ExactAnsi(value, ansi)) return std::nullopt;
+  return ansi;
+}
+}  // namespace
+
+std::string ResolveProfileValue(const std::string& raw) { return ResolveValue(raw); }
+
+std::optional<ProfileSection> ProfileSection::Read(const std::wstring& path, const char* section) {
+  std::wstring buffer;
+  const std::wstring wideSection = WideName(section);
   for (DWORD size = kSectionStartSize;; size *= 2) {
     if (size > kSectionMaxSize) return std::nullopt;  // too large to read whole
-    buffer.assign(size, '\0');
-    DWORD n = GetPrivateProfileSectionA(section, buffer.data(), size, path.c_str());
+    buffer.assign(size, L'\0');
+    DWORD n = GetPrivateProfileSectionW(wideSection.c_str(), buffer.data(), size, path.c_str());
     if (n + 2 < size) {
       buffer.resize(n);
       break;
@@ -134,15 +161,15 @@ std::optional<ProfileSection> ProfileSection::Read(const std::string& path, cons
   // Lines "name=value" (or a bare name) in file order; the first of a name counts.
   size_t start = 0;
   while (start < buffer.size()) {
-    size_t end = buffer.find('\0', start);
-    if (end == std::string::npos) end = buffer.size();
-    const std::string line = buffer.substr(start, end - start);
+    size_t end = buffer.find(L'\0', start);
+    if (end == std::wstring::npos) end = buffer.size();
+    const std::wstring line = buffer.substr(start, end - start);
     start = end + 1;
-    const size_t equals = line.find('=');
-    std::string name = FoldCase(line.substr(0, equals));
+    const size_t equals = line.find(L'=');
+    std::string name = FoldCase(AnsiWithReplacements(line.substr(0, equals)));
     if (name.empty() || result.values_.count(name)) continue;
     result.values_.emplace(std::move(name),
-                           equals == std::string::npos ? std::string() : ResolveProfileValue(line.substr(equals + 1)));
+                           equals == std::wstring::npos ? std::wstring() : ResolveValue(line.substr(equals + 1)));
   }
   for (std::string& name : ReadProfileKeyNames(path, section)) result.names_.insert(FoldCase(std::move(name)));
   return result;
@@ -150,9 +177,15 @@ std::optional<ProfileSection> ProfileSection::Read(const std::string& path, cons
 
 bool ProfileSection::HasKey(const std::string& key) const { return names_.count(FoldCase(key)) != 0; }
 
-std::string ProfileSection::Value(const std::string& key) const {
+std::string ProfileSection::Value(const std::string& key) const { return AnsiWithReplacements(WideValue(key)); }
+
+std::optional<std::string> ProfileSection::PathValue(const std::string& key) const {
+  return ExactValue(WideValue(key));
+}
+
+std::wstring ProfileSection::WideValue(const std::string& key) const {
   auto it = values_.find(FoldCase(key));
-  return it == values_.end() ? std::string() : it->second;
+  return it == values_.end() ? std::wstring() : it->second;
 }
 
 int OpenWithCountOf(const std::string& text) {
@@ -170,14 +203,17 @@ namespace {
 // key listing for the existence of keys.
 class ValueByValue {
  public:
-  explicit ValueByValue(const std::string& path) : path_(path) {
+  explicit ValueByValue(const std::wstring& path) : path_(path) {
     for (std::string& name : ReadProfileKeyNames(path, kOpenWithSection)) names_.insert(FoldCase(std::move(name)));
   }
   bool HasKey(const std::string& key) const { return names_.count(FoldCase(key)) != 0; }
   std::string Value(const std::string& key) const { return ReadProfileString(path_, kOpenWithSection, key.c_str()); }
+  std::optional<std::string> PathValue(const std::string& key) const {
+    return ExactValue(ReadProfileStringWide(path_, kOpenWithSection, key.c_str()));
+  }
 
  private:
-  std::string path_;
+  std::wstring path_;
   std::unordered_set<std::string> names_;
 };
 
@@ -192,24 +228,33 @@ OpenWithEntries ReadEntries(const Source& source, int count) {
   for (int i = 0; i < count; ++i) {
     const std::string index = std::to_string(i);
     entries.Captions.push_back(source.Value("Desc" + index));
-    entries.Commands.push_back(source.Value("Cmd" + index));
     // Each entry without its own template gets the default one, so no
     // program receives arguments meant for another.
-    const std::string params = "Params" + index;
-    entries.Params.push_back(source.HasKey(params) ? source.Value(params) : std::string(kDefaultOpenWithParams));
+    const std::string paramsKey = "Params" + index;
+    std::optional<std::string> command = source.PathValue("Cmd" + index);
+    std::optional<std::string> params =
+        source.HasKey(paramsKey) ? source.PathValue(paramsKey) : std::string(kDefaultOpenWithParams);
+    // A program or template without an exact ANSI form (a settings file in
+    // UTF-16) names no program rather than its best-fit neighbour.
+    if (!command || !params) {
+      command = std::string();
+      params = std::string(kDefaultOpenWithParams);
+    }
+    entries.Commands.push_back(std::move(*command));
+    entries.Params.push_back(std::move(*params));
   }
   return entries;
 }
 
 }  // namespace
 
-OpenWithEntries ReadOpenWithFileByValue(const std::string& path) {
+OpenWithEntries ReadOpenWithFileByValue(const std::wstring& path) {
   const int count = OpenWithCountOf(ReadProfileString(path, kOpenWithSection, "Count"));
   if (count <= 0) return OpenWithEntries();
   return ReadEntries(ValueByValue(path), count);
 }
 
-OpenWithEntries ReadOpenWithFile(const std::string& path) {
+OpenWithEntries ReadOpenWithFile(const std::wstring& path) {
   // The file is read afresh for every menu, in two calls: the section and
   // its key listing.
   std::optional<ProfileSection> section = ProfileSection::Read(path, kOpenWithSection);
@@ -227,17 +272,17 @@ bool OpenWithListsExist() {
 }
 }  // namespace
 
-OpenWithEntries ReadOpenWithFileForMenu(const std::string& path) {
-  return PathMayBeTouched(WideFromAnsi(path)) ? ReadOpenWithFile(path) : OpenWithEntries();
+OpenWithEntries ReadOpenWithFileForMenu(const std::wstring& path) {
+  return !path.empty() && PathMayBeTouched(path) ? ReadOpenWithFile(path) : OpenWithEntries();
 }
 
 OpenWithEntries LoadOpenWithEntries() {
-  return OpenWithListsExist() ? ReadOpenWithFileForMenu(GetSettingsFilePath()) : OpenWithEntries();
+  return OpenWithListsExist() ? ReadOpenWithFileForMenu(SettingsFilePath()) : OpenWithEntries();
 }
 
 bool ReadOpenWithEntries(std::vector<std::string>& captions) {
   if (!OpenWithListsExist()) return false;
-  OpenWithEntries entries = ReadOpenWithFileForMenu(GetSettingsFilePath());
+  OpenWithEntries entries = ReadOpenWithFileForMenu(SettingsFilePath());
   captions.insert(captions.end(), entries.Captions.begin(), entries.Captions.end());
   WithState([&](SharedState& s) {
     s.OpenWithCommands.insert(s.OpenWithCommands.end(), entries.Commands.begin(), entries.Commands.end());

@@ -1,5 +1,7 @@
 #include "settings/Registry.h"
 
+#include <algorithm>
+
 namespace ombrelo {
 
 RegKey& RegKey::operator=(RegKey&& o) noexcept {
@@ -75,6 +77,26 @@ std::optional<std::string> RegKey::ReadString(const char* name) const {
     if (rc == ERROR_MORE_DATA) continue;  // grew between the two calls
     if (rc != ERROR_SUCCESS || !IsStringType(type)) return std::nullopt;
     return StringData(buffer.data(), got < buffer.size() ? got : static_cast<DWORD>(buffer.size()));
+  }
+  return std::nullopt;
+}
+
+std::optional<std::wstring> RegKey::ReadWideString(const wchar_t* name) const {
+  if (!h_) return std::nullopt;
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExW(h_, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || !IsStringType(type))
+      return std::nullopt;
+    // Room for the data and a terminator of our own; an odd size is rounded up.
+    std::wstring buffer(size / sizeof(wchar_t) + 2, L'\0');
+    DWORD got = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+    const LONG rc = RegQueryValueExW(h_, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &got);
+    if (rc == ERROR_MORE_DATA) continue;  // grew between the two calls
+    if (rc != ERROR_SUCCESS || !IsStringType(type)) return std::nullopt;
+    buffer.resize(std::min<size_t>(got / sizeof(wchar_t), buffer.size()));
+    const size_t nul = buffer.find(L'\0');
+    if (nul != std::wstring::npos) buffer.resize(nul);
+    return buffer;
   }
   return std::nullopt;
 }

@@ -34,6 +34,9 @@ class RegKey {
   bool ValueExists(const char* name) const;
   // REG_SZ or REG_EXPAND_SZ (unexpanded); nullopt for a missing value or another type.
   std::optional<std::string> ReadString(const char* name) const;
+  // The same in UTF-16, for values that hold a path: an ANSI read would
+  // give a path outside the code page as its best-fit neighbour.
+  std::optional<std::wstring> ReadWideString(const wchar_t* name) const;
   // REG_DWORD of exactly four bytes; nullopt otherwise.
   std::optional<DWORD> ReadDword(const char* name) const;
   bool WriteString(const char* name, const std::string& value);

@@ -4,47 +4,45 @@
 
 #include <mutex>
 
+#include "common/FileNames.h"
 #include "common/Lock.h"
 
 namespace ombrelo {
 
 namespace {
 SrwLock g_pathLock;
-std::string g_settingsFilePath;  // SettingsFilePath
+std::wstring g_settingsFilePath;  // SettingsFilePath
 }  // namespace
 
-std::string GetSpecialFolderPath(int csidl) {
+std::wstring SpecialFolderPath(int csidl) {
   // The folder's path in one call: the same path as the folder's item list
   // turned back into a path, without building the item list through the
   // shell's namespace, which costs most of the module's start-up. A folder
   // that does not exist (S_FALSE) has no path, as it has no item list.
-  char buffer[MAX_PATH + 1] = {};
-  if (SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buffer) != S_OK) return {};
+  wchar_t buffer[MAX_PATH + 1] = {};
+  if (SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buffer) != S_OK) return {};
   return buffer;
 }
 
-std::string GetSettingsFolder() {
-  std::string folder = GetSpecialFolderPath(CSIDL_APPDATA);
+std::string GetSpecialFolderPath(int csidl) { return AnsiPathOf(SpecialFolderPath(csidl)); }
+
+std::wstring SettingsFolder() {
+  std::wstring folder = SpecialFolderPath(CSIDL_APPDATA);
   if (folder.empty()) {
     // The host process's executable folder, with its trailing backslash.
-    std::string exe(MAX_PATH, '\0');
-    DWORD n = 0;
-    for (;;) {
-      n = GetModuleFileNameA(nullptr, exe.data(), static_cast<DWORD>(exe.size()));
-      if (n < exe.size() || exe.size() > 32768) break;
-      exe.resize(exe.size() * 2);
-    }
-    exe.resize(n);
-    auto slash = exe.find_last_of("\\:");
-    folder = slash == std::string::npos ? std::string() : exe.substr(0, slash + 1);
+    const std::wstring exe = ModulePath(nullptr);
+    const size_t slash = exe.find_last_of(L"\\:");
+    folder = slash == std::wstring::npos ? std::wstring() : exe.substr(0, slash + 1);
   }
   // A folder that already ends in a separator gets a doubled one, as stored paths expect.
-  if (!folder.empty()) folder += "\\Kestrani\\Ombrelo\\";
+  if (!folder.empty()) folder += L"\\Kestrani\\Ombrelo\\";
   return folder;
 }
 
 void InitSettingsFilePath() {
-  std::string path = GetSettingsFolder() + "Ombrelo.ini";
+  // Without a folder there is no file: a bare name would be looked for in the system's folder.
+  const std::wstring folder = SettingsFolder();
+  std::wstring path = folder.empty() ? std::wstring() : folder + L"Ombrelo.ini";
   std::lock_guard<SrwLock> guard(g_pathLock);
   g_settingsFilePath = std::move(path);
 }
@@ -54,9 +52,11 @@ void ClearSettingsFilePath() {
   g_settingsFilePath.clear();
 }
 
-std::string GetSettingsFilePath() {
+std::wstring SettingsFilePath() {
   std::lock_guard<SrwLock> guard(g_pathLock);
   return g_settingsFilePath;
 }
+
+std::string GetSettingsFilePath() { return AnsiPathOf(SettingsFilePath()); }
 
 }  // namespace ombrelo

@@ -1,6 +1,7 @@
 // Message boxes for the developer, made of a form, an icon, a label and buttons.
 #include <algorithm>
 
+#include "common/FileNames.h"
 #include "server/ModuleState.h"
 #include "ui/Forms.h"
 
@@ -100,14 +101,13 @@ int MessageDlg(const std::string& message, TMsgDlgType type, TMsgDlgButtons butt
 void ShowMessage(const std::string& message) { RunMessageForm(ApplicationTitle(), message, nullptr, mbOK); }
 
 std::string ApplicationTitle() {
-  char path[MAX_PATH + 1] = {};
-  DWORD n = GetModuleFileNameA(ThisModule(), path, MAX_PATH);
-  std::string name(path, n < MAX_PATH ? n : MAX_PATH);
-  size_t slash = name.find_last_of("\\/:");
-  if (slash != std::string::npos) name.erase(0, slash + 1);
-  size_t dot = name.rfind('.');
-  if (dot != std::string::npos && dot > 0) name.erase(dot);
-  return name;
+  // Only the file name is shown, as a caption: the path is never used as ANSI.
+  std::wstring name = ModulePath(ThisModule());
+  size_t slash = name.find_last_of(L"\\/:");
+  if (slash != std::wstring::npos) name.erase(0, slash + 1);
+  size_t dot = name.rfind(L'.');
+  if (dot != std::wstring::npos && dot > 0) name.erase(dot);
+  return AnsiWithReplacements(name);
 }
 
 }  // namespace ombrelo::ui

@@ -1,7 +1,9 @@
 // Ten thousand right-clicks as the shell makes them, with icon items (the
 // open-with entries' and the main program's beside "&Ombrelo") and a
 // preview that is requested, loaded, measured and drawn every time, leave
-// the process's memory, kernel handles, GDI and USER objects where they were.
+// the process's memory, kernel handles, GDI and USER objects where they were;
+// also while the open-with program changes every 100 right-clicks, through
+// more programs than the module keeps icons for.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -27,8 +29,7 @@ const int kMenuCount = 60;  // a picture menu reports 60 identifiers
 
 // The programs of the open-with entries: one with an icon, one that does
 // not exist (a plain text item) and the main program's placeholder "temp".
-std::string OpenWithSection() {
-  const std::string program = OpenWithPrograms(1)[0];
+std::string OpenWithSection(const std::string& program) {
   return "[OpenWith]\r\nCount=3\r\nDesc0=With icon\r\nCmd0=" + program +
          "\r\nDesc1=Missing\r\nCmd1=C:\\no\\such\\program.exe\r\nDesc2=Placeholder\r\nCmd2=temp\r\n";
 }
@@ -48,8 +49,9 @@ TEST(ResourceGrowth, TenThousandRightClicksWithIconItemsAndAPreviewLeaveNothingB
   SetIconItems(true);
   SetMainProgramPath(StandinPath());  // found: "&Ombrelo" gets its icon
   SettingsFile settings;
-  settings.Write(OpenWithSection());
   WorkFolder work;
+  const std::vector<std::string> programs = CopiesOfPrograms(work.path(), 80);
+  settings.Write(OpenWithSection(programs[0]));
   const std::string picture = work.path() + "beach.bmp";
   WriteBitmapFile(picture, 64, 48);
   WriteBitmapFile(PreviewBitmapPath(), 64, 48);  // what the main program would have written
@@ -83,11 +85,18 @@ TEST(ResourceGrowth, TenThousandRightClicksWithIconItemsAndAPreviewLeaveNothingB
     DestroyMenu(shell);
   }
 
-  // The system's own caches fill during the first right-clicks.
-  for (int i = 0; i < 200; ++i) ASSERT_EQ(kMenuCount, RightClick(extension.factory(), selection, draw));
+  // The system's own caches fill during the first right-clicks, and the
+  // module's with the icons of all the programs.
+  for (int i = 0; i < 200; ++i) {
+    if (i % 2 == 0) settings.Write(OpenWithSection(programs[static_cast<size_t>(i / 2) % programs.size()]));
+    ASSERT_EQ(kMenuCount, RightClick(extension.factory(), selection, draw));
+  }
   const long requestsBefore = mainProgram.requests();
   const Resources before = CountResources();
-  for (int i = 0; i < kRightClicks; ++i) ASSERT_EQ(kMenuCount, RightClick(extension.factory(), selection, draw));
+  for (int i = 0; i < kRightClicks; ++i) {
+    if (i % 100 == 0) settings.Write(OpenWithSection(programs[static_cast<size_t>(i / 100) % programs.size()]));
+    ASSERT_EQ(kMenuCount, RightClick(extension.factory(), selection, draw));
+  }
   const Resources after = CountResources();
 
   EXPECT_EQ(2 * kRightClicks, mainProgram.requests() - requestsBefore) << "two preview requests per right-click";

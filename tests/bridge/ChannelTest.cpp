@@ -172,7 +172,7 @@ TEST_F(Channel, ABusyOrHungMainProgramGivesControlBackToTheShell) {
   auto release = [&] { TerminateProcess(process.get(), 1); };
   ombrelo::UniqueMenu menu(CreatePopupMenu());
 
-  // Bounds far above the limits (10 s for a preview, 60 s for a command):
+  // Bounds far above the limits (2 s for the previews of a menu, 60 s for a command):
   // what fails here is a call that would not return.
   EXPECT_TRUE(ReturnsWithin([&] { RequestPreview("C:\\a.jpg", menu.get()); }, std::chrono::seconds(40), release));
   EXPECT_EQ(1u, journal.Events("copydata").size());  // it arrived, and is still being handled

@@ -260,14 +260,20 @@ TEST_F(Commands, ThePreviewItemFollowsStatusOrderAndViewerSettings) {
   EXPECT_NE(std::string::npos, records[1].commandLine.find("viewer.exe" "")) << records[1].commandLine;
 }
 
-TEST_F(Commands, WithoutWordpadTheTextFileOpensInItsOwnProgram) {
+TEST_F(Commands, WithoutWordpadTheTextFileOpensInTheTextEditor) {
   // WordPad cannot be started (Windows 11 24H2 has none): its application
-  // path names no file. The file's association opens it instead.
+  // path names no file, and Program Files holds none. The program
+  // registered for text files opens it instead.
   Recorder recorder;
   ShellRegistrations shell(recorder.Install("viewer.exe"), "open", "C:\\no\\such\\folder\\wordpad.exe");
+  TempDir noProgramFiles;
+  char programFiles[MAX_PATH] = {};
+  GetEnvironmentVariableA("ProgramFiles", programFiles, MAX_PATH);
+  SetEnvironmentVariableA("ProgramFiles", noProgramFiles.path().c_str());
   Handler handler;
   handler.Open({text});
   EXPECT_EQ(S_OK, handler.Invoke(1));
+  SetEnvironmentVariableA("ProgramFiles", programFiles);
   auto records = recorder.WaitForRecords(1);
   ASSERT_EQ(1u, records.size());
   EXPECT_NE(std::string::npos, records[0].commandLine.find("\"" + text + "\"")) << records[0].commandLine;

@@ -15,6 +15,7 @@
 #include "menu/MenuCommands.h"
 #include "menu/Selection.h"
 #include "settings/Registry.h"
+#include "support/Windows.h"
 
 using namespace commandtest;
 using namespace ombrelo;
@@ -119,7 +120,9 @@ TEST_F(UnicodeNames, EachCommandGetsTheFormItNeeds) {
     RunOpenWithProgram(program, file, "{Dateiname} {Dateiname im 8.3 Format}", nullptr);
     ASSERT_TRUE(testsupport::WaitUntil([&] { return recorder.Utf8Records().size() > before; },
                                        std::chrono::seconds(20)));
-    EXPECT_EQ("\"" + program + "\" " + Utf8(picture.path + L" " + shortPath),
+    // A path with a blank is one argument: in quotes.
+    const std::wstring longArgument = name.find(L' ') == std::wstring::npos ? picture.path : QuotedWide(picture.path);
+    EXPECT_EQ("\"" + program + "\" " + Utf8(longArgument + L" " + shortPath),
               recorder.Utf8Records().back().commandLine);
   }
 }
@@ -226,6 +229,41 @@ TEST_F(UnicodeNames, WithoutAShortFormTheMainProgramCommandsAreGreyed) {
 
 // "Copy text" reads a byte-order mark, UTF-8 without one, and the ANSI code
 // page otherwise; lines and the end at the first NUL count in characters.
+// A temporary folder with neither an exact nor a short ANSI form: the
+// extension still names the real file, but asks for no preview and hands
+// no conversion list to the main program, which could only be given
+// another folder's name.
+TEST_F(UnicodeNames, ATemporaryFolderWithoutAnAnsiFormGetsNoPreviewRequestAndNoList) {
+  FakeMainWindow mainProgram;
+  SetShortPathQuery(NoShortName);
+  const std::wstring temp = folder + L"\u0141ukasz\\";
+  ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr));
+  wchar_t saved[MAX_PATH * 2] = {};
+  const DWORD had = GetEnvironmentVariableW(L"TMP", saved, MAX_PATH * 2);
+  SetEnvironmentVariableW(L"TMP", temp.c_str());
+  WideFile picture(folder + L"beach.jpg");
+  const MenuSelection selection = SelectionOf({picture.path});
+  EXPECT_EQ(temp + L"\\ombrelo.bmp", selection.PreviewBitmapFile);
+  EXPECT_EQ("", selection.PreviewBitmapPath);
+
+  auto* handler = new TFolContMenu(nullptr);
+  handler->Inner()->AddRef();
+  handler->Selected = selection;
+  HMENU menu = CreatePopupMenu();
+  ASSERT_TRUE(SUCCEEDED(handler->BuildMenu(menu, 0, 1, 0x7FFF, 0)));
+  EXPECT_TRUE(mainProgram.Messages().empty());
+  {
+    testsupport::WindowWatcher box("#32770", "Ombrelo", Answer(IDOK));
+    EXPECT_EQ(S_OK, RunItemCommand(selection, handler->Layout(), CmdConvert, nullptr));
+    ASSERT_TRUE(box.Join());
+    EXPECT_NE(std::string::npos, box.Seen().find("tempor")) << box.Seen();
+  }
+  DestroyMenu(menu);
+  handler->Inner()->Release();
+  SetEnvironmentVariableW(L"TMP", had ? saved : nullptr);
+  EXPECT_TRUE(RemoveDirectoryW(temp.c_str())) << "a list file was left";
+}
+
 TEST_F(UnicodeNames, CopyTextDecodesTodaysEncodings) {
   const std::wstring greeting = L"Grüße aus Köln\n日本 🌊\n";
   const std::wstring copied = L"Grüße aus Köln\r\n日本 🌊";

@@ -64,22 +64,24 @@ TEST_F(Viewer, TemplatesReplaceTheFirstOfEachPlaceholder) {
   } cases[] = {
       {"\"{Dateiname}\"", "\"" + picture + "\""},
       {"-v {Dateiname im 8.3 Format}", "-v " + shortForm},
-      {"-fullscreen", picture},
-      {"", picture},
-      {"{Dateiname} {Dateiname}", picture + " {Dateiname}"},
-      {"{Dateiname im 8.3 Format} /x {Dateiname}", shortForm + " /x " + picture},
-      {"{dateiname}", picture},  // case matters: no placeholder
+      // A path with a blank that the template leaves unquoted is put in quotes.
+      {"-fullscreen", Quoted(picture)},
+      {"", Quoted(picture)},
+      {"{Dateiname} {Dateiname}", Quoted(picture) + " {Dateiname}"},
+      {"{Dateiname im 8.3 Format} /x {Dateiname}", shortForm + " /x " + Quoted(picture)},
+      {"/f:\"{Dateiname}\" {Dateiname im 8.3 Format}", "/f:\"" + picture + "\" " + shortForm},
+      {"{dateiname}", Quoted(picture)},  // case matters: no placeholder
   };
   for (const auto& c : cases)
     EXPECT_EQ(Wide(c.expected), ombrelo::ExpandFileNamePlaceholders(picture, c.argTemplate)) << c.argTemplate;
   // A file that does not exist has no short form: the full path stands in for it.
   const std::string missing = dir.path() + "missing file.jpeg";
-  EXPECT_EQ(Wide("-v " + missing), ombrelo::ExpandFileNamePlaceholders(missing, "-v {Dateiname im 8.3 Format}"));
+  EXPECT_EQ(Wide("-v " + Quoted(missing)), ombrelo::ExpandFileNamePlaceholders(missing, "-v {Dateiname im 8.3 Format}"));
 }
 
 TEST_F(Viewer, APathHoldingPlaceholderTextIsInsertedAsItIs) {
   std::string odd = "C:\\{Dateiname im 8.3 Format}\\a.jpg";
-  EXPECT_EQ(Wide("<" + odd + ">"), ombrelo::ExpandFileNamePlaceholders(odd, "<{Dateiname}>"));
+  EXPECT_EQ(Wide("<" + Quoted(odd) + ">"), ombrelo::ExpandFileNamePlaceholders(odd, "<{Dateiname}>"));
 }
 
 TEST_F(Viewer, AnOpenWithProgramStartsInItsFolderWithTheExpandedArguments) {

@@ -7,6 +7,7 @@ ombrelo_test(command_bridge_tests CORE SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/WallpaperTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ViewerTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/UnicodeNamesTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ProgramStartTest.cpp
   ${COMMANDS_SUPPORT}
   ARGS --gtest_filter=-Wallpaper.AMissingDesktopKeyIsCreated)
 target_include_directories(command_bridge_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)

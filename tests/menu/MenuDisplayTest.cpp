@@ -20,6 +20,7 @@
 #include "common/Handles.h"
 #include "menu/FolContMenu.h"
 #include "menu/OwnerDraw.h"
+#include "menu/PreviewFile.h"
 #include "server/ModuleState.h"
 #include "support/Bitmaps.h"
 #include "support/TestSupport.h"
@@ -133,11 +134,8 @@ class PreviewItem {
     EnsureModuleStarted();
     path_ = dir_.path() + "ombrelo.bmp";
     testsupport::WriteFileBytes(path_, testsupport::MakeBitmapFile(20, 10, PicturePixel));
-    WithState([&](SharedState& s) { s.PreviewBitmapPath = path_; });
+    menu_.PreviewBitmap = ReadPreviewFile(WideFromAnsi(path_));
     menu_.PreviewCommandId = 103;
-  }
-  ~PreviewItem() {
-    WithState([](SharedState& s) { s.PreviewBitmapPath.clear(); });
   }
   void Draw(HDC dc, const RECT& rect, bool selected, UINT action) {
     DRAWITEMSTRUCT item{};
@@ -210,7 +208,7 @@ TEST(DisplayChild, IconItemsAreStringItemsWithTheSmallIconOfTheScale) {
   const std::optional<Display> display = ChildDisplay();
   if (!display) GTEST_SKIP() << "runs in the child of Display.IconItemsAndThePreviewItemUnderEachDisplaySetting";
   EnsureModuleStarted();
-  FreeMenuBitmaps(true);
+  FreeIconBitmaps();
   HDC screen = GetDC(nullptr);
   EXPECT_EQ(display->dpi, GetDeviceCaps(screen, LOGPIXELSY)) << "the prefix's display scale";
   ReleaseDC(nullptr, screen);
@@ -249,7 +247,7 @@ TEST(DisplayChild, IconItemsAreStringItemsWithTheSmallIconOfTheScale) {
     transparentCorners += pixels[corner] == 0;
   EXPECT_GE(transparentCorners, 1);
   EXPECT_EQ(255u, pixels[static_cast<size_t>(side / 2 * side + side / 2)] >> 24);
-  FreeMenuBitmaps(true);
+  FreeIconBitmaps();
 }
 
 TEST(DisplayChild, ThePreviewItemLeavesAThemedMenusBackgroundAndDrawsTheThemesHotItem) {
@@ -308,4 +306,33 @@ TEST(DisplayChild, InAThemedMenuTheMenuRepaintsWhereTheSelectionLeft) {
   if (repaint) {
     EXPECT_TRUE(EqualRect(&update, &rect));
   }
+}
+
+// A thread that is not DPI aware sees the small-icon size of 96 DPI: what a
+// change of the display scale does to the size the menu asks for. Each size
+// has bitmaps of its own; back at the first, the first bitmap is kept.
+TEST(DisplayChild, AnotherSmallIconSizeGetsNewIconBitmaps) {
+  const std::optional<Display> display = ChildDisplay();
+  if (!display) GTEST_SKIP() << "runs in the child of Display.IconItemsAndThePreviewItemUnderEachDisplaySetting";
+  using SetContext = HANDLE(WINAPI*)(HANDLE);
+  const auto setContext = reinterpret_cast<SetContext>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "SetThreadDpiAwarenessContext")));
+  if (!setContext) GTEST_SKIP() << "no DPI awareness per thread";
+  EnsureModuleStarted();
+  FreeIconBitmaps();
+  const int scaled = GetSystemMetrics(SM_CXSMICON);
+  HBITMAP atScale = ProgramIconItemBitmap(SystemProgram());
+  const HANDLE previous = setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-1)));  // unaware
+  ASSERT_NE(nullptr, previous);
+  const int unscaled = GetSystemMetrics(SM_CXSMICON);
+  HBITMAP at96 = ProgramIconItemBitmap(SystemProgram());
+  setContext(previous);
+  ASSERT_NE(nullptr, atScale);
+  ASSERT_NE(nullptr, at96);
+  EXPECT_EQ(16, unscaled);
+  EXPECT_EQ(scaled, testsupport::BitmapSize(atScale).cx);
+  EXPECT_EQ(16, testsupport::BitmapSize(at96).cx);
+  EXPECT_EQ(scaled == 16, atScale == at96);
+  EXPECT_EQ(atScale, ProgramIconItemBitmap(SystemProgram()));
+  FreeIconBitmaps();
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/Bitmaps.h"
+#include "support/FileLinks.h"
 #include "MenuTestSupport.h"
 #include "support/TestSupport.h"
 
@@ -132,18 +133,98 @@ TEST_F(PreviewTest, OtherItemsAndMessagesAreLeftAlone) {
   }
 }
 
-TEST_F(PreviewTest, APreviewFileDeletedAfterTheMenuWasBuiltLeavesTheBackground) {
+// The file is read once, while the menu is built: what another program does
+// with it afterwards changes neither the item's size nor its picture.
+TEST_F(PreviewTest, APreviewFileReplacedOrDeletedAfterTheMenuWasBuiltChangesNothing) {
+  MainProgramWindow mainProgram;
+  for (const char* change : {"replaced by a larger picture", "deleted"}) {
+    SCOPED_TRACE(change);
+    WritePreview();
+    Handler h({picture_});
+    HMENU shell = ShellMenu(0);
+    h.Query(shell, 0, F);
+    if (change[0] == 'r')
+      testsupport::WriteFileBytes(PreviewBitmapPath(), MakeBitmapFile(300, 200, [](int, int) { return RGB(1, 2, 3); }));
+    else
+      DeleteFileA(PreviewBitmapPath().c_str());
+    MEASUREITEMSTRUCT m = Measure(h.get(), kPreviewId, nullptr);
+    EXPECT_EQ(64u, m.itemWidth);
+    EXPECT_EQ(48u, m.itemHeight);
+    Canvas canvas(120, 60, kPaper);
+    Draw(h.get(), canvas, kPreviewId, 0, nullptr);
+    ExpectPicture(canvas, GetSysColor(COLOR_MENU), true);
+    DestroyMenu(shell);
+  }
+}
+
+// Only a plausible picture that the request wrote becomes the preview;
+// anything else gives the item of a picture without preview.
+TEST_F(PreviewTest, OnlyAPlausiblePictureThatTheRequestWroteIsShown) {
+  auto bitmap = [](int width, int height) { return MakeBitmapFile(width, height, Pattern); };
+  const struct Case {
+    const char* what;
+    std::string bytes;
+    bool renewed;  // the main program wrote the file while it handled the request
+    bool shown;
+  } cases[] = {
+      {"written by the request", bitmap(64, 48), true, true},
+      {"left from an earlier picture", bitmap(64, 48), false, false},
+      {"1,024 x 1,024 pixels", bitmap(1024, 1024), true, true},
+      {"1,025 pixels wide", bitmap(1025, 2), true, false},
+      {"1,025 pixels high", bitmap(2, 1025), true, false},
+      {"larger than 8 MiB", bitmap(8, 8) + std::string(8 * 1024 * 1024, '\0'), true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testsupport::WriteFileBytes(PreviewBitmapPath(), c.bytes);
+    MainProgramWindow mainProgram(nullptr, c.renewed);
+    Handler h({picture_});
+    HMENU shell = ShellMenu(0);
+    h.Query(shell, 0, F);
+    Item item = PreviewItem(shell);
+    EXPECT_EQ(c.shown, item.ownerDraw());
+    if (!c.shown) {
+      EXPECT_EQ("[Unkown subformat]", item.text);
+      EXPECT_EQ(static_cast<UINT>(MFS_GRAYED), item.state & MFS_GRAYED);
+    }
+    DestroyMenu(shell);
+  }
+}
+
+// A link at the preview path (one that another program planted, leading
+// onto a share, say) is opened as itself and never followed. Links are
+// emulated where the system keeps none.
+TEST_F(PreviewTest, ALinkAtThePreviewPathIsNotFollowed) {
+  const std::string target = SampleFile("elsewhere.bmp", MakeBitmapFile(64, 48, Pattern));
   MainProgramWindow mainProgram;
   WritePreview();
-  Handler h({picture_});
+  Handler h({picture_});  // the DLL is loaded
+  testsupport::EmulatedLink link(GetModuleHandleA(testsupport::DllPath().c_str()), PreviewBitmapPath(), target);
   h.Query(shell_, 0, F);
-  DeleteFileA(PreviewBitmapPath().c_str());
-  MEASUREITEMSTRUCT m = Measure(h.get(), kPreviewId, nullptr);
-  EXPECT_EQ(64u, m.itemWidth);
-  EXPECT_EQ(48u, m.itemHeight);
-  Canvas canvas(120, 60, kPaper);
-  Draw(h.get(), canvas, kPreviewId, 0, nullptr);
-  ExpectPicture(canvas, GetSysColor(COLOR_MENU), false);
+  Item item = PreviewItem(shell_);
+  EXPECT_FALSE(item.ownerDraw());
+  EXPECT_EQ("[Unkown subformat]", item.text);
+  EXPECT_FALSE(link.Followed());
+}
+
+// A main program that is slow to answer (busy, not hung) gets one deadline
+// for all requests of a menu: the first request runs out, the second is
+// not sent, and the menu comes without the preview.
+TEST_F(PreviewTest, ASlowMainProgramCostsTheMenuItsPreviewNotTheShellItsMenu) {
+  HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  MainProgramWindow mainProgram([&](const MainProgramWindow::Message&) { WaitForSingleObject(release, 60000); });
+  WritePreview();
+  Handler h({picture_});
+  EXPECT_EQ(60, h.Query(shell_, 0, F));
+  SetEvent(release);
+  // Answered once the window has handled what it was sent before.
+  DWORD_PTR result = 0;
+  SendMessageTimeoutA(mainProgram.window(), WM_NULL, 0, 0, SMTO_NORMAL, 60000, &result);
+  EXPECT_EQ(1u, mainProgram.Messages().size());
+  Item item = PreviewItem(shell_);
+  EXPECT_FALSE(item.ownerDraw());
+  EXPECT_EQ("[Unkown subformat]", item.text);
+  CloseHandle(release);
 }
 
 TEST_F(PreviewTest, WithoutAReadablePictureTheFormatIsUnknown) {

@@ -121,8 +121,8 @@ std::string UserSettings::OpenWith(int count, const std::function<std::string(in
   return text;
 }
 
-MainProgramWindow::MainProgramWindow(std::function<void(const Message&)> onRequest)
-    : onRequest_(std::move(onRequest)) {
+MainProgramWindow::MainProgramWindow(std::function<void(const Message&)> onRequest, bool renewsPreview)
+    : onRequest_(std::move(onRequest)), renewsPreview_(renewsPreview) {
   HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   thread_ = std::thread([this, ready] {
     threadId_ = GetCurrentThreadId();
@@ -164,6 +164,7 @@ LRESULT CALLBACK MainProgramWindow::Proc(HWND window, UINT msg, WPARAM wParam, L
       self->messages_.push_back(m);
     }
     if (self->onRequest_) self->onRequest_(m);
+    if (self->renewsPreview_ && m.code > 0) testsupport::RenewFile(PreviewBitmapPath());  // verbs are negative
     return TRUE;
   }
   return DefWindowProcA(window, msg, wParam, lParam);

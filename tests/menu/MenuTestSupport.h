@@ -73,14 +73,17 @@ class UserSettings {
 
 // A window of the main program's class on its own thread: the main program
 // "runs" while it lives. It records every WM_COPYDATA and can answer preview
-// requests by writing a bitmap file.
+// requests by writing a bitmap file. By default it answers each preview
+// request as the main program does, with the bitmap at the preview path
+// written anew (RenewFile); renewsPreview false leaves the file as it is,
+// as after a picture the main program could not decode.
 class MainProgramWindow {
  public:
   struct Message {
     LONG_PTR code;
     std::string text;
   };
-  explicit MainProgramWindow(std::function<void(const Message&)> onRequest = nullptr);
+  explicit MainProgramWindow(std::function<void(const Message&)> onRequest = nullptr, bool renewsPreview = true);
   ~MainProgramWindow();
   MainProgramWindow(const MainProgramWindow&) = delete;
   MainProgramWindow& operator=(const MainProgramWindow&) = delete;
@@ -90,6 +93,7 @@ class MainProgramWindow {
  private:
   static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
   std::function<void(const Message&)> onRequest_;
+  bool renewsPreview_;
   std::mutex lock_;
   std::vector<Message> messages_;
   HWND window_ = nullptr;

@@ -8,8 +8,10 @@
 #include <vector>
 
 #include "support/Bitmaps.h"
+#include "support/GdiCount.h"
 #include "common/Handles.h"
 #include "menu/OwnerDraw.h"
+#include "menu/PreviewFile.h"
 #include "server/ModuleState.h"
 #include "support/TestSupport.h"
 
@@ -104,14 +106,45 @@ void ExpectItemBitmap(HBITMAP bitmap, SIZE size, HICON reference = nullptr) {
   EXPECT_TRUE(premultiplied);
 }
 
+size_t CachedIcons() {
+  return WithIconCache([](IconBitmapCache& c) { return c.Count(); });
+}
+
+bool IsBitmap(HBITMAP bitmap) { return GetObjectType(bitmap) == OBJ_BITMAP; }
+
+// The icon bitmaps of programs, asked for on a thread of its own once go is set.
+struct ThreadRun {
+  const std::vector<std::string>* programs;
+  HANDLE go;
+  std::vector<HBITMAP> bitmaps;
+};
+
+DWORD WINAPI IconsOnAThread(void* parameter) {
+  ThreadRun* run = static_cast<ThreadRun*>(parameter);
+  WaitForSingleObject(run->go, 10000);
+  IconItemCanvas canvas;  // a menu's canvas, one per thread
+  for (const std::string& program : *run->programs) run->bitmaps.push_back(ProgramIconItemBitmap(program, &canvas));
+  return 0;
+}
+
 class IconItems : public testing::Test {
  protected:
   void SetUp() override {
     EnsureModuleStarted();
-    FreeMenuBitmaps(true);
+    FreeIconBitmaps();
   }
-  void TearDown() override { FreeMenuBitmaps(true); }
+  void TearDown() override { FreeIconBitmaps(); }
+  // Programs that exist (their icons are those of their type).
+  std::vector<std::string> Programs(int count) {
+    std::vector<std::string> programs;
+    for (int i = 0; i < count; ++i) {
+      programs.push_back(dir_.path() + "program" + std::to_string(i) + ".txt");
+      testsupport::WriteFileBytes(programs.back(), "a program");
+    }
+    return programs;
+  }
   UniqueMenu menu_{CreatePopupMenu()};
+  testsupport::TempDir dir_;
 };
 
 // An icon of 16 x 16 with its corners transparent, an opaque red middle and
@@ -164,9 +197,7 @@ TEST_F(IconItems, AProgramWithAnIconGetsAStringItemWithTheIconAsAlphaBitmap) {
   EXPECT_EQ(115u, item.id);
   ASSERT_NE(nullptr, item.bitmap);
 
-  SharedState s = SnapshotState();
-  ASSERT_EQ(1, s.MenuBitmapCount);
-  EXPECT_EQ(item.bitmap, s.MenuBitmaps[0]);
+  EXPECT_EQ(1u, CachedIcons());
   // Under Wine every program has the shell's generic icon, whose top-left
   // corner is part of the picture: the bitmap keeps each pixel's transparency.
   ExpectItemBitmap(item.bitmap, {GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON)},
@@ -180,7 +211,7 @@ TEST_F(IconItems, AMissingProgramGetsAPlainTextItem) {
   EXPECT_EQ("Gone", item.text);
   EXPECT_EQ(116u, item.id);
   EXPECT_EQ(nullptr, item.bitmap);
-  EXPECT_EQ(0, SnapshotState().MenuBitmapCount);
+  EXPECT_EQ(0u, CachedIcons());
 }
 
 TEST_F(IconItems, TempEntriesGetNoItemAndLaterEntriesKeepTheirIdentifiers) {
@@ -219,24 +250,106 @@ TEST_F(IconItems, EveryKindOfIconBecomesAPremultipliedAlphaBitmap) {
   }
   EXPECT_FALSE(MakeAlphaIconBitmap(nullptr, {16, 16}, dc.get()));
   EXPECT_FALSE(MakeAlphaIconBitmap(TestIcon(32).get(), {0, 16}, dc.get()));
-  EXPECT_EQ(0, SnapshotState().MenuBitmapCount);  // made, not recorded
+  EXPECT_EQ(0u, CachedIcons());  // made, not kept
 }
 
-TEST_F(IconItems, ItemBitmapsTakeTheSmallIconSizeAndJoinTheModulesList) {
+TEST_F(IconItems, ItemBitmapsTakeTheSmallIconSizeAndAProgramsIsPaintedOnce) {
   UniqueIcon icon = TestIcon(32);
-  HBITMAP first = PaintIconItem(icon.get());
+  UniqueBitmap first = PaintIconItem(icon.get());
   IconItemCanvas canvas;
-  HBITMAP second = canvas.Paint(icon.get());
+  const SIZE small{GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON)};
+  UniqueBitmap second = canvas.Paint(icon.get(), small);
   HBITMAP third = ProgramIconItemBitmap(SystemProgram(), &canvas);
   EXPECT_EQ(nullptr, ProgramIconItemBitmap("C:\\no\\such\\program.exe"));
-  const SIZE small{GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON)};
   UniqueIcon programIcon = ProgramSmallIcon(SystemProgram());
-  for (HBITMAP bitmap : {first, second, third}) {
+  for (HBITMAP bitmap : {first.get(), second.get(), third}) {
     ASSERT_NE(nullptr, bitmap);
     ExpectItemBitmap(bitmap, small, bitmap == third ? programIcon.get() : nullptr);
   }
-  EXPECT_EQ((std::vector<HBITMAP>{first, second, third}), SnapshotState().MenuBitmaps);
-  EXPECT_EQ(3, SnapshotState().MenuBitmapCount);
+  // The same program in later menus, in another case, without a canvas.
+  NextIconMenu();
+  std::string upper = SystemProgram();
+  for (char& c : upper) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+  EXPECT_EQ(third, ProgramIconItemBitmap(upper));
+  EXPECT_EQ(1u, CachedIcons());
+}
+
+TEST_F(IconItems, AProgramWhoseFileChangesGetsABitmapOfItsNewIcon) {
+  const std::string program = dir_.path() + "tool.exe";
+  const SIZE small{GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON)};
+  struct Change {
+    const char* what;
+    const char* contents;
+    int hoursLater;  // last write set this much after the first version's
+  } changes[] = {{"first", "version 1", 0}, {"another size", "version 2.0", 0}, {"another time", "version 3.0", 1}};
+  FILETIME first{};
+  HBITMAP before = nullptr;
+  for (const Change& c : changes) {
+    SCOPED_TRACE(c.what);
+    testsupport::WriteFileBytes(program, c.contents);
+    UniqueFile file(CreateFileA(program.c_str(), GENERIC_READ | FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0,
+                                nullptr));
+    ASSERT_TRUE(file);
+    if (!before) GetFileTime(file.get(), nullptr, nullptr, &first);
+    ULARGE_INTEGER t{{first.dwLowDateTime, first.dwHighDateTime}};
+    t.QuadPart += c.hoursLater * 36000000000ULL;
+    const FILETIME written{t.LowPart, t.HighPart};
+    ASSERT_TRUE(SetFileTime(file.get(), nullptr, nullptr, &written));
+    file.reset();
+    NextIconMenu();
+    HBITMAP bitmap = ProgramIconItemBitmap(program);
+    ASSERT_NE(nullptr, bitmap);
+    EXPECT_NE(before, bitmap);
+    EXPECT_EQ(bitmap, ProgramIconItemBitmap(program)) << "unchanged: the bitmap kept";
+    // The icon the shell gives now (under Wine the same generic one each time).
+    ExpectItemBitmap(bitmap, small, ProgramSmallIcon(program).get());
+    before = bitmap;
+  }
+}
+
+TEST_F(IconItems, AtMost64ProgramsAreKeptAndAMenusBitmapsOutliveIt) {
+  const std::vector<std::string> programs = Programs(100);
+  ProgramSmallIcon(programs[0]);  // the shell's own caches fill first
+  const testsupport::GuiResources empty = testsupport::CountGuiResources();
+  // One menu with 70 programs: all its bitmaps stay valid while it may be
+  // shown, though only 64 are kept.
+  NextIconMenu();
+  std::vector<HBITMAP> shown;
+  for (int i = 0; i < 70; ++i) shown.push_back(ProgramIconItemBitmap(programs[i]));
+  EXPECT_EQ(70, std::count_if(shown.begin(), shown.end(), IsBitmap));
+  EXPECT_EQ(64u, CachedIcons());
+  NextIconMenu();  // the next menu: the six least recently used leave
+  EXPECT_EQ(0, std::count_if(shown.begin(), shown.begin() + 6, IsBitmap));
+  EXPECT_EQ(64, std::count_if(shown.begin() + 6, shown.end(), IsBitmap));
+  // Menus of five programs each, through all 100 and round again.
+  for (int i = 0; i < 200; ++i) {
+    if (i % 5 == 0) NextIconMenu();
+    ASSERT_NE(nullptr, ProgramIconItemBitmap(programs[i % 100]));
+  }
+  EXPECT_EQ(64u, CachedIcons());
+  const testsupport::GuiResources after = testsupport::CountGuiResources();
+  EXPECT_EQ(empty.bitmaps + 64, after.bitmaps) << empty.Describe() << " -> " << after.Describe();
+  EXPECT_EQ(empty.gdi + 64, after.gdi);
+  FreeIconBitmaps();
+  EXPECT_EQ(empty.gdi, testsupport::CountGuiResources().gdi);
+}
+
+TEST_F(IconItems, TwoThreadsAtOnceShareOneBitmapPerProgram) {
+  const std::vector<std::string> programs = Programs(20);
+  ProgramSmallIcon(programs[0]);  // the shell's own caches fill first
+  const testsupport::GuiResources empty = testsupport::CountGuiResources();
+  UniqueKernelHandle go(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  ThreadRun runs[2] = {{&programs, go.get(), {}}, {&programs, go.get(), {}}};
+  UniqueKernelHandle threads[2] = {UniqueKernelHandle(CreateThread(nullptr, 0, IconsOnAThread, &runs[0], 0, nullptr)),
+                                   UniqueKernelHandle(CreateThread(nullptr, 0, IconsOnAThread, &runs[1], 0, nullptr))};
+  ASSERT_TRUE(threads[0] && threads[1]);
+  SetEvent(go.get());
+  for (const UniqueKernelHandle& t : threads) ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(t.get(), 60000));
+  ASSERT_EQ(programs.size(), runs[0].bitmaps.size());
+  EXPECT_EQ(runs[0].bitmaps, runs[1].bitmaps) << "the bitmap the cache kept, for both";
+  EXPECT_EQ(20, std::count_if(runs[0].bitmaps.begin(), runs[0].bitmaps.end(), IsBitmap));
+  EXPECT_EQ(20u, CachedIcons());
+  EXPECT_EQ(empty.bitmaps + 20, testsupport::CountGuiResources().bitmaps) << "a bitmap painted twice is deleted";
 }
 
 class PreviewFile : public testing::Test {
@@ -244,16 +357,13 @@ class PreviewFile : public testing::Test {
   void SetUp() override {
     EnsureModuleStarted();
     path_ = dir_.path() + "ombrelo.bmp";
-    WithState([&](SharedState& s) { s.PreviewBitmapPath = path_; });
   }
-  void TearDown() override {
-    WithState([](SharedState& s) { s.PreviewBitmapPath.clear(); });
-  }
+  UniqueBitmap Read() const { return ReadPreviewFile(WideFromAnsi(path_)); }
   testsupport::TempDir dir_;
   std::string path_;
 };
 
-TEST_F(PreviewFile, MissingOrUnreadableDrawsNothing) {
+TEST_F(PreviewFile, MissingOrUnreadableGivesNoPicture) {
   const std::string good = testsupport::MakeBitmapFile(4, 4, Pattern);
   auto withField = [&](size_t offset, uint32_t value) {
     std::string bytes = good;
@@ -277,16 +387,26 @@ TEST_F(PreviewFile, MissingOrUnreadableDrawsNothing) {
   };
   for (const Case& c : cases) {
     testsupport::WriteFileBytes(path_, c.bytes);
-    EXPECT_FALSE(LoadBitmapFile(path_)) << c.what;
-    Canvas canvas(10, 10, kPaper);
-    DrawPreviewBitmap(canvas.dc(), 0, 0);
-    EXPECT_EQ(kPaper, canvas.At(0, 0)) << c.what;
-    EXPECT_EQ(kPaper, canvas.At(3, 3)) << c.what;
+    EXPECT_FALSE(Read()) << c.what;
   }
   DeleteFileA(path_.c_str());
-  Canvas canvas(10, 10, kPaper);
-  DrawPreviewBitmap(canvas.dc(), 0, 0);
-  EXPECT_EQ(kPaper, canvas.At(0, 0));
+  EXPECT_FALSE(Read());
+  // A folder where the file should be is no picture either.
+  ASSERT_TRUE(CreateDirectoryA(path_.c_str(), nullptr));
+  EXPECT_FALSE(Read());
+  RemoveDirectoryA(path_.c_str());
+}
+
+// A file unchanged across the request is an earlier picture's; written
+// anew (or only given a new write time) it is the request's.
+TEST_F(PreviewFile, AVersionLeftUnchangedIsNotTaken) {
+  testsupport::WriteFileBytes(path_, testsupport::MakeBitmapFile(4, 4, Pattern));
+  const PreviewFileVersion before = PreviewFileVersionAt(WideFromAnsi(path_));
+  ASSERT_TRUE(before.Exists);
+  EXPECT_FALSE(ReadPreviewFile(WideFromAnsi(path_), before));
+  testsupport::RenewFile(path_);
+  EXPECT_TRUE(ReadPreviewFile(WideFromAnsi(path_), before));
+  EXPECT_FALSE(PreviewFileVersionAt(WideFromAnsi(dir_.path() + "missing.bmp")).Exists);
 }
 
 TEST_F(PreviewFile, PaletteAndCompressedBitmapsLoad) {
@@ -312,7 +432,7 @@ TEST_F(PreviewFile, PaletteAndCompressedBitmapsLoad) {
   bytes.append(reinterpret_cast<const char*>(palette), sizeof(palette));
   bytes.append(reinterpret_cast<const char*>(rle), sizeof(rle));
   testsupport::WriteFileBytes(path_, bytes);
-  UniqueBitmap bitmap = LoadBitmapFile(path_);
+  UniqueBitmap bitmap = Read();
   ASSERT_TRUE(bitmap);
   EXPECT_EQ(4, testsupport::BitmapSize(bitmap.get()).cx);
   EXPECT_EQ(RGB(60, 50, 40), Canvas::BitmapPixel(bitmap.get(), 0, 0));

@@ -2,7 +2,10 @@
 // answers, and what it hands to the HTML display window.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <functional>
 #include <memory>
+#include <thread>
 
 #include "menu/Classify.h"
 #include "menu/FolContMenu.h"
@@ -224,33 +227,34 @@ TEST_F(Selection, DisplaySymOfEveryKind) {
   EXPECT_TRUE(ReadDisplaySym());  // no program key at all
 }
 
-TEST_F(Selection, IconItemBitmapsAreReleasedOnlyWhenIconsAreShown) {
-  auto presetBitmap = [] {
-    HBITMAP bmp = CreateBitmap(4, 4, 1, 32, nullptr);
-    WithState([bmp](SharedState& s) {
-      s.MenuBitmaps = {bmp};
-      s.MenuBitmapCount = 1;
-      s.MenuBitmapListExists = true;
-    });
-    return bmp;
-  };
+TEST_F(Selection, IconBitmapsOutOfTheCacheLeaveAtTheNextSingleFileMenuWithIcons) {
+  // One menu's 65 programs: the least recently used leaves the cache and is
+  // held for that menu.
+  FreeIconBitmaps();
+  HBITMAP kept = nullptr;
+  WithIconCache([&](IconBitmapCache& c) {
+    for (int i = 0; i <= static_cast<int>(IconBitmapCache::kCapacity); ++i) {
+      IconKey key;
+      key.Path = L"C:\\PROGRAM" + std::to_wstring(i) + L".EXE";
+      key.IconSize = {16, 16};
+      HBITMAP b = c.Add(key, UniqueBitmap(CreateBitmap(4, 4, 1, 32, nullptr)));
+      if (i == 0) kept = b;
+    }
+  });
+  EXPECT_EQ(1u, WithIconCache([](IconBitmapCache& c) { return c.HeldAside(); }));
 
   testsupport::SetProgramString("", "DisplaySym", "false");
-  HBITMAP kept = presetBitmap();
   EXPECT_EQ(S_OK, Initialize({"C:\\a.png"}));
   EXPECT_EQ(OBJ_BITMAP, static_cast<int>(GetObjectType(kept)));
-  EXPECT_EQ(1u, SnapshotState().MenuBitmaps.size());
-  // A multiple selection leaves them too, whatever the setting.
+  // A multiple selection leaves it too, whatever the setting.
   testsupport::ResetProgramKey();
   EXPECT_EQ(S_OK, Initialize({"C:\\a.png", "C:\\b.png"}));
   EXPECT_EQ(OBJ_BITMAP, static_cast<int>(GetObjectType(kept)));
 
   EXPECT_EQ(S_OK, Initialize({"C:\\a.png"}));
   EXPECT_EQ(0, static_cast<int>(GetObjectType(kept)));  // deleted
-  SharedState s = SnapshotState();
-  EXPECT_TRUE(s.MenuBitmaps.empty());
-  EXPECT_EQ(0, s.MenuBitmapCount);
-  EXPECT_TRUE(s.MenuBitmapListExists);
+  EXPECT_EQ(0u, WithIconCache([](IconBitmapCache& c) { return c.HeldAside(); }));
+  FreeIconBitmaps();
 }
 
 namespace {
@@ -347,6 +351,56 @@ TEST_F(Selection, SingleHtmlFileGoesToTheHtmlWindow) {
   EXPECT_EQ(E_FAIL, Initialize({"C:\\Web\\a.html", "C:\\Web\\b.html"}));
   EXPECT_EQ("0 " + std::to_string(page.size() + 1) + " " + page + "\n0 18 C:\\Web\\INDEX.HTML\n",
             html.Received());
+}
+
+namespace {
+// A window procedure that runs the window's work (a std::function in its
+// user data) for every WM_COPYDATA.
+LRESULT CALLBACK WorkOnCopyData(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg != WM_COPYDATA) return DefWindowProcA(window, msg, wParam, lParam);
+  auto* work = reinterpret_cast<std::function<void()>*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (work) (*work)();
+  return TRUE;
+}
+}  // namespace
+
+// A display window that is busy (here for 5 s) holds Initialize, and with
+// it the shell, for a second at most: Initialize has returned long before
+// the window is done.
+TEST_F(Selection, ABusyHtmlWindowDoesNotHoldInitialize) {
+  HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  std::atomic<bool> releasedBeforeItWasDone{false};
+  HWND window = nullptr;
+  DWORD threadId = 0;
+  HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  std::thread display([&] {
+    threadId = GetCurrentThreadId();
+    WNDCLASSA cls{};
+    cls.lpfnWndProc = WorkOnCopyData;
+    cls.hInstance = GetModuleHandleA(nullptr);
+    cls.lpszClassName = "TDisplay_Html_File";
+    RegisterClassA(&cls);
+    std::function<void()> work = [&] {
+      releasedBeforeItWasDone = WaitForSingleObject(release, 5000) == WAIT_OBJECT_0;
+    };
+    window = CreateWindowA("TDisplay_Html_File", "", 0, 0, 0, 0, 0, nullptr, nullptr, cls.hInstance, nullptr);
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&work));
+    SetEvent(ready);
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+    DestroyWindow(window);
+    UnregisterClassA("TDisplay_Html_File", cls.hInstance);
+  });
+  WaitForSingleObject(ready, 10000);
+  EXPECT_EQ(E_FAIL, Initialize({"C:\\Web\\page.html"}));
+  SetEvent(release);
+  DWORD_PTR result = 0;
+  SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &result);  // the window is done
+  EXPECT_TRUE(releasedBeforeItWasDone);
+  PostThreadMessageA(threadId, WM_QUIT, 0, 0);
+  display.join();
+  CloseHandle(ready);
+  CloseHandle(release);
 }
 
 TEST_F(Selection, HtmlFileWithoutHtmlWindowIsRefusedQuietly) {

@@ -126,6 +126,8 @@ decltype(&::GetFileAttributesA) g_getFileAttributesA;
 decltype(&::GetFileAttributesW) g_getFileAttributesW;
 decltype(&::GetPrivateProfileSectionA) g_getPrivateProfileSectionA;
 decltype(&::GetPrivateProfileStringA) g_getPrivateProfileStringA;
+decltype(&::GetPrivateProfileSectionW) g_getPrivateProfileSectionW;
+decltype(&::GetPrivateProfileStringW) g_getPrivateProfileStringW;
 decltype(&::GetShortPathNameW) g_getShortPathNameW;
 decltype(&::SHGetFileInfoA) g_shGetFileInfoA;
 decltype(&::SHGetFileInfoW) g_shGetFileInfoW;
@@ -156,6 +158,15 @@ DWORD WINAPI RecordGetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR d
   Note("GetPrivateProfileStringA", Wide(file));
   return g_getPrivateProfileStringA(section, key, def, out, size, file);
 }
+DWORD WINAPI RecordGetPrivateProfileSectionW(LPCWSTR section, LPWSTR out, DWORD size, LPCWSTR file) {
+  Note("GetPrivateProfileSectionW", file ? file : L"");
+  return g_getPrivateProfileSectionW(section, out, size, file);
+}
+DWORD WINAPI RecordGetPrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR def, LPWSTR out, DWORD size,
+                                            LPCWSTR file) {
+  Note("GetPrivateProfileStringW", file ? file : L"");
+  return g_getPrivateProfileStringW(section, key, def, out, size, file);
+}
 DWORD WINAPI RecordGetShortPathNameW(LPCWSTR p, LPWSTR out, DWORD size) {
   Note("GetShortPathNameW", p ? p : L"");
   return g_getShortPathNameW(p, out, size);
@@ -183,6 +194,8 @@ const Hook kHooks[] = {
     NETWORKTEST_HOOK(GetFileAttributesW, g_getFileAttributesW),
     NETWORKTEST_HOOK(GetPrivateProfileSectionA, g_getPrivateProfileSectionA),
     NETWORKTEST_HOOK(GetPrivateProfileStringA, g_getPrivateProfileStringA),
+    NETWORKTEST_HOOK(GetPrivateProfileSectionW, g_getPrivateProfileSectionW),
+    NETWORKTEST_HOOK(GetPrivateProfileStringW, g_getPrivateProfileStringW),
     NETWORKTEST_HOOK(GetShortPathNameW, g_getShortPathNameW),
     NETWORKTEST_HOOK(SHGetFileInfoA, g_shGetFileInfoA),
     NETWORKTEST_HOOK(SHGetFileInfoW, g_shGetFileInfoW),

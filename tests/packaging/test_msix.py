@@ -150,5 +150,40 @@ class Package(unittest.TestCase):
         self.assertIn("Signature verification: ok", result.stdout)
 
 
+class Password(unittest.TestCase):
+    """An encrypted key's password reaches the signing tools without
+    appearing on any command line: wrappers of openssl and osslsigncode
+    record the command line of every call."""
+
+    def test_the_password_is_on_no_command_line_and_the_package_is_signed(self):
+        password = "Pw-4f1c2e-on-no-command-line"
+        with tempfile.TemporaryDirectory() as d:
+            cert, key, log = (os.path.join(d, n) for n in ("cert.pem", "key.pem", "calls.log"))
+            env = dict(os.environ, OMBRELO_TEST_PASSWORD=password)
+            subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-keyout", key, "-out", cert,
+                            "-days", "2", "-subj", SUBJECT, "-passout", "env:OMBRELO_TEST_PASSWORD"],
+                           check=True, capture_output=True, env=env)
+            tools = os.path.join(d, "bin")
+            os.mkdir(tools)
+            for tool in ("openssl", "osslsigncode"):
+                real = subprocess.run(["which", tool], check=True, capture_output=True, text=True).stdout.strip()
+                wrapper = os.path.join(tools, tool)
+                with open(wrapper, "w", encoding="utf-8") as f:
+                    f.write('#!/bin/sh\nprintf "%%s\\n" "$0 $*" >>"%s"\nexec "%s" "$@"\n' % (log, real))
+                os.chmod(wrapper, 0o755)
+            msix = os.path.join(d, "signed.msix")
+            env = dict(os.environ, OMBRELO_SIGN_PASSWORD=password, PATH=tools + os.pathsep + os.environ["PATH"])
+            result = subprocess.run([sys.executable, os.path.join(ROOT, "packaging", "build-msix.py"), "--out", msix,
+                                     "--cert", cert, "--key", key], capture_output=True, text=True, env=env)
+            self.assertEqual(0, result.returncode, result.stdout + result.stderr)
+            with open(log, encoding="utf-8") as f:
+                calls = f.read()
+            self.assertIn("osslsigncode sign", calls)
+            self.assertNotIn(password, calls)
+            verified = subprocess.run(["osslsigncode", "verify", "-in", msix, "-CAfile", cert],
+                                      capture_output=True, text=True)
+            self.assertIn("Signature verification: ok", verified.stdout, verified.stdout + verified.stderr)
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -20,6 +20,7 @@
 #include "common/Handles.h"
 #include "lang/DMSStrings.h"
 #include "menu/CommandIds.h"
+#include "robust/RobustSupport.h"
 
 using namespace bridgetest;
 using namespace ombrelo;
@@ -101,6 +102,37 @@ TEST_F(Partners, ASlowMainProgramGetsTwoCommandsIssuedTogetherEachWhole) {
   EXPECT_EQ("C:\\first.jpg%00", got[0].text);
   EXPECT_EQ("-12334", got[1].code);
   EXPECT_EQ("C:\\second.png%00", got[1].text);
+}
+
+// A main program that is slow but not hung (seconds for every message):
+// the requests of a menu share one deadline, so each right-click shows its
+// menu once that has passed, without the preview, and the request that
+// would follow the one that ran out is not sent.
+TEST_F(Partners, ASlowMainProgramCostsEachMenuOnlyItsPreview) {
+  robust::Rng rng = robust::CaseRng();
+  const std::string picture = dir.path() + "beach.png";
+  WritePicture(picture, GUID_ContainerFormatPng, 64, 48);
+  const int rounds = robust::Rounds(1);
+  for (int round = 0; round < rounds && !HasFailure(); ++round) {
+    const int delay = robust::Between(rng, 2500, 9500);
+    SCOPED_TRACE("the main program takes " + std::to_string(delay) + " ms for every message");
+    Journal journal;
+    SetStandinSetting("OMBRELO_STANDIN_DELAY", std::to_string(delay));
+    UniqueKernelHandle process(StartStandin());
+    ASSERT_TRUE(process);
+    const HWND window = FindMainProgramWindow();
+    {
+      commandtest::Handler handler;
+      handler.Open({picture});
+      EXPECT_EQ("[Unkown subformat]", handler.Caption(CmdPreview));
+    }
+    // Answered once the stand-in has handled what it was sent before.
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &result);
+    EXPECT_EQ(1u, journal.Events("copydata").size());
+    StopStandins();
+    SetStandinSetting("OMBRELO_STANDIN_DELAY", "");
+  }
 }
 
 // Open-with programs and the external viewer that are missing, are no

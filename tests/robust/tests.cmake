@@ -32,3 +32,13 @@ ombrelo_test(robust_partner_tests CORE SOURCES
   ${ROBUST_SUPPORT})
 target_include_directories(robust_partner_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 add_dependencies(robust_partner_tests OmbreloStandin recorder)
+
+# A profile named outside the ANSI code page beside its best-fit twin, with
+# the DLL loaded from such a folder: a process of its own, since the profile
+# is set up before the DLL starts.
+ombrelo_test(robust_folder_tests SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/ForeignFoldersTest.cpp
+  ${CMAKE_SOURCE_DIR}/tests/menu/MenuTestSupport.cpp
+  ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)
+target_include_directories(robust_folder_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+add_dependencies(robust_folder_tests recorder)

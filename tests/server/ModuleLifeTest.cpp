@@ -2,6 +2,10 @@
 // shutdown at FreeLibrary, nothing left behind.
 #include <gtest/gtest.h>
 
+#include "Cycle.h"
+#include "Scene.h"
+#include "support/DataObject.h"
+#include "support/GdiCount.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -51,4 +55,31 @@ TEST(ModuleLife, StartingAndStoppingManyTimesLeavesNothingBeyondTheRuntime) {
   EXPECT_LE(ours.handles, runtime.handles + 2) << "runtime alone: " << runtime.handles;
   // A leak of the state (lists, data module, font) would grow by well over this.
   EXPECT_LT(ours.bytes, runtime.bytes + 2 * 1024 * 1024) << "runtime alone: " << runtime.bytes;
+}
+
+// The icon bitmaps that the module keeps for its menus leave with it.
+TEST(ModuleLife, UnloadingDeletesEveryIconBitmap) {
+  testsupport::ResetProgramKey();
+  bench::SetIconItems(true);
+  bench::SettingsFile settings;
+  settings.WriteOpenWith(5);
+  bench::WorkFolder work;
+  const std::string picture = work.path() + "beach.bmp";
+  bench::WriteBitmapFile(picture, 8, 8);
+  IDataObject* selection = testsupport::MakeDropDataObject({picture});
+  testsupport::GuiResources loaded;
+  auto loadedRightClicks = [&] {
+    bench::LoadedServer dll(testsupport::DllPath(), bench::kExtensionClsid);
+    ASSERT_NE(nullptr, dll.factory());
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(60, bench::RightClick(dll.factory(), selection));
+    loaded = testsupport::CountGuiResources();
+  };
+  loadedRightClicks();  // the system's own caches fill
+  const testsupport::GuiResources before = testsupport::CountGuiResources();
+  loadedRightClicks();
+  const testsupport::GuiResources after = testsupport::CountGuiResources();
+  EXPECT_GE(loaded.bitmaps, before.bitmaps + 5) << "the programs' bitmaps, kept while loaded";
+  EXPECT_EQ(before.gdi, after.gdi) << before.Describe() << " -> " << after.Describe();
+  selection->Release();
+  testsupport::ResetProgramKey();
 }

@@ -1,6 +1,9 @@
 ombrelo_test(module_life_tests SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ModuleLifeTest.cpp
+  ${CMAKE_SOURCE_DIR}/bench/Cycle.cpp
+  ${CMAKE_SOURCE_DIR}/bench/Scene.cpp
   ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)
+target_include_directories(module_life_tests PRIVATE ${CMAKE_SOURCE_DIR}/bench)
 # A minimal C++ DLL built with the same statically linked runtime: what one
 # load and unload costs before any code of ours runs.
 add_library(runtime_baseline SHARED ${CMAKE_CURRENT_LIST_DIR}/RuntimeBaseline.cpp)

@@ -5,7 +5,9 @@
 #include <shlwapi.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <thread>
 
@@ -155,6 +157,24 @@ std::string ReadFileBytes(const std::string& path) {
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+void RenewFile(const std::string& path) {
+  static std::mutex lock;
+  static ULONGLONG last = 0;
+  HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  FILETIME now{};
+  GetSystemTimeAsFileTime(&now);
+  ULONGLONG stamp = (ULONGLONG{now.dwHighDateTime} << 32) | now.dwLowDateTime;
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    stamp = last = std::max(stamp, last + 10);  // 1 microsecond on
+  }
+  FILETIME written{static_cast<DWORD>(stamp), static_cast<DWORD>(stamp >> 32)};
+  SetFileTime(file, nullptr, nullptr, &written);
+  CloseHandle(file);
 }
 
 // CountGdiObjects lives in GdiCount.cpp with the other GUI resource counts.

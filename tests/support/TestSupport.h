@@ -44,6 +44,12 @@ class TempDir {
 
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
+// Gives an existing file a write time later than any this process gave
+// before, as writing it anew does on a file system with fine timestamps:
+// a reader that compares versions sees a new one. Files written in quick
+// succession can otherwise share a write time here (coarse clock) and,
+// rewritten in place, their identity and size too.
+void RenewFile(const std::string& path);
 
 // Counts the GDI objects of this process by probing handles (Wine's
 // GetGuiResources answers 0).

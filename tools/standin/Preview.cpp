@@ -39,6 +39,21 @@ UINT BitsPerPixel(IWICImagingFactory* factory, const WICPixelFormatGUID& format)
   return bits;
 }
 
+// Gives the file just written a write time later than the previous one's.
+// The extension takes a preview only when it changed across its request;
+// where the file system's clock is coarse (Wine on Linux), a file written
+// again a moment later could otherwise keep the very same write time, size
+// and file index, and pass for the old picture.
+void StampNewWriteTime(HANDLE file) {
+  static ULONGLONG last = 0;
+  FILETIME now{};
+  GetSystemTimeAsFileTime(&now);
+  ULONGLONG stamp = (ULONGLONG{now.dwHighDateTime} << 32) | now.dwLowDateTime;
+  stamp = last = std::max(stamp, last + 10);
+  FILETIME written{static_cast<DWORD>(stamp), static_cast<DWORD>(stamp >> 32)};
+  SetFileTime(file, nullptr, nullptr, &written);
+}
+
 // A 24-bit bottom-up Windows bitmap file from top-down BGR rows.
 bool WriteBitmapFile(const std::string& path, UINT width, UINT height, const std::vector<BYTE>& pixels,
                      UINT stride) {
@@ -62,6 +77,7 @@ bool WriteBitmapFile(const std::string& path, UINT width, UINT height, const std
             WriteFile(file, &header, sizeof(header), &written, nullptr);
   for (UINT row = height; ok && row-- > 0;)
     ok = WriteFile(file, pixels.data() + static_cast<size_t>(row) * stride, stride, &written, nullptr) != FALSE;
+  if (ok) StampNewWriteTime(file);
   CloseHandle(file);
   if (!ok) DeleteFileA(path.c_str());
   return ok;
