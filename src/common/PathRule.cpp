@@ -10,8 +10,32 @@ namespace ombrelo {
 
 namespace {
 
-// The scope of the menu this thread is building, if any.
-thread_local DrivesOfOneMenu* g_menu = nullptr;
+// The scope of the menu each thread is building, if any, in a slot of the
+// system's thread-local storage. Not thread_local: clang reaches that
+// through the register that holds the thread's environment block, which
+// Wine's arm64 build (Unix libraries) does not keep for Windows code; GCC's
+// thread_local goes through such a slot anyway.
+class MenuSlot {
+ public:
+  MenuSlot() : index_(TlsAlloc()) {}
+  ~MenuSlot() {
+    if (index_ != TLS_OUT_OF_INDEXES) TlsFree(index_);
+  }
+  MenuSlot(const MenuSlot&) = delete;
+  MenuSlot& operator=(const MenuSlot&) = delete;
+  DrivesOfOneMenu* Get() const {
+    return index_ == TLS_OUT_OF_INDEXES ? nullptr : static_cast<DrivesOfOneMenu*>(TlsGetValue(index_));
+  }
+  void Set(DrivesOfOneMenu* menu) const {
+    if (index_ != TLS_OUT_OF_INDEXES) TlsSetValue(index_, menu);
+  }
+
+ private:
+  DWORD index_;
+};
+
+// Made when the DLL is loaded, freed when it is unloaded.
+const MenuSlot g_menu;
 
 bool StartsWith(std::wstring_view text, std::wstring_view prefix) {
   return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
@@ -78,8 +102,9 @@ bool AskDrive(wchar_t letter) {
 
 // AskDrive, once per drive for the menu being built.
 bool DriveMayBeTouched(wchar_t letter) {
-  if (!g_menu) return AskDrive(letter);
-  signed char& verdict = g_menu->Verdict((letter | 0x20) - L'a');
+  DrivesOfOneMenu* menu = g_menu.Get();
+  if (!menu) return AskDrive(letter);
+  signed char& verdict = menu->Verdict((letter | 0x20) - L'a');
   if (verdict < 0) verdict = AskDrive(letter) ? 1 : 0;
   return verdict == 1;
 }
@@ -100,12 +125,12 @@ bool PathMayBeTouched(const wchar_t* path) {
   return IsDrivePath(rest) && DriveMayBeTouched(rest[0]);
 }
 
-DrivesOfOneMenu::DrivesOfOneMenu() : outer_(g_menu) {
+DrivesOfOneMenu::DrivesOfOneMenu() : outer_(g_menu.Get()) {
   for (signed char& verdict : verdicts_) verdict = -1;
-  g_menu = this;
+  g_menu.Set(this);
 }
 
-DrivesOfOneMenu::~DrivesOfOneMenu() { g_menu = outer_; }
+DrivesOfOneMenu::~DrivesOfOneMenu() { g_menu.Set(outer_); }
 
 NoCriticalErrorBoxes::NoCriticalErrorBoxes() {
   previous_ = GetThreadErrorMode();
