@@ -45,7 +45,7 @@ if [ "${1:-}" != "--in-display" ]; then
     *) echo "demo: --arch takes i686, x86_64 or aarch64" >&2; exit 1 ;;
   esac
   ombrelo_build "$arch" OmbreloShell shellmenu-host OmbreloStandin
-  export OMBRELO_DEMO_ARCH=$arch
+  export OMBRELO_DEMO_ARCH=$arch OMBRELO_DEMO_DIR=$DEMO
   mkdir -p "$DEMO"
   OMBRELO_WINE_ARCH=$wine_arch OMBRELO_WINEPREFIX="$DEMO/wineprefix" \
     ombrelo_in_display bash "${BASH_SOURCE[0]}" --in-display "$lang" "${files[@]}"
