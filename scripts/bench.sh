@@ -22,13 +22,14 @@ fi
 out="$ROOT/build/bench"
 mkdir -p "$out"
 rm -f "$out/results.json" "$out/results.txt"
-# Wine sees the root of the file system as drive Z:.
-json="Z:${out//\//\\}\\results.json"
 # The table goes to a file first: Wine's background processes inherit the
-# standard handles and would hold a pipe open.
+# standard handles and would hold a pipe open. Wine names the JSON file's
+# folder (drive Z: here, another drive in arm64 Wine, which cannot reach the
+# host's root).
 status=0
-OMBRELO_WINE_ARCH=$wine_arch ombrelo_in_display bash -c '"$@" >"'"$out"'/results.txt" 2>&1' bench \
-  wine "$ROOT/build/$arch/bin/ombrelo_bench.exe" --json "$json" "$@" || status=$?
+OMBRELO_WINE_ARCH=$wine_arch ombrelo_in_display bash -c \
+  'json=$(winepath -w "'"$out"'/results.json" 2>/dev/null) && "$@" --json "$json" >"'"$out"'/results.txt" 2>&1' bench \
+  wine "$ROOT/build/$arch/bin/ombrelo_bench.exe" "$@" || status=$?
 cat "$out/results.txt"
 [ -f "$out/results.json" ] || { echo "no results.json written" >&2; exit 1; }
 exit $status
