@@ -12,7 +12,9 @@ osslsigncode (which signs APPX/MSIX packages from version 2.6 on), and the
 manifest's Publisher is the certificate's subject, as Windows requires.
 
 Usage: build-msix.py [--out FILE] [--version V] [--cert CERT.pem [--key KEY.pem]]
-                     [--publisher SUBJECT] [--to-be-signed]
+                     [--publisher SUBJECT] [--to-be-signed] [--arch neutral|arm64]
+--arch arm64 names the ARM64 DLL's package: ProcessorArchitecture arm64, so
+that only ARM64 Windows installs it beside the ARM64 installation.
 --cert without --key only gives the Publisher; --to-be-signed prepares the
 package for a signature made afterwards (by scripts/package.sh).
 The password of an encrypted key comes from the environment variable
@@ -70,9 +72,10 @@ def certificate_subject(cert):
     return ", ".join(p.strip() for p in parts)
 
 
-def manifest(version, publisher):
+def manifest(version, publisher, arch="neutral"):
     with open(os.path.join(ROOT, "packaging", "AppxManifest.xml"), encoding="utf-8") as f:
         text = f.read()
+    text = text.replace('ProcessorArchitecture="neutral"', 'ProcessorArchitecture="%s"' % arch)
     for key, value in (("@VERSION@", version), ("@PUBLISHER@", xml_escape(publisher)),
                        ("@DLL@", DLL_IN_INSTALL_FOLDER), ("@EXECUTABLE@", EXECUTABLE_IN_INSTALL_FOLDER)):
         text = text.replace(key, value)
@@ -162,15 +165,18 @@ def main():
     parser.add_argument("--key", help="the certificate's private key (PEM): sign the package with it")
     parser.add_argument("--publisher", help="the Publisher, when no certificate is given")
     parser.add_argument("--to-be-signed", action="store_true", help="prepare for a signature made afterwards")
+    parser.add_argument("--arch", choices=("neutral", "arm64"), default="neutral",
+                        help="arm64: the package of the ARM64 installation (OmbreloShell-<version>-arm64.msix)")
     args = parser.parse_args()
     if args.key and not args.cert:
         parser.error("--key needs --cert")
 
     version = package_version(args.version or project_version())
-    out = args.out or os.path.join(ROOT, "build", "package", "OmbreloShell-%s.msix" % version)
+    suffix = "-arm64" if args.arch == "arm64" else ""
+    out = args.out or os.path.join(ROOT, "build", "package", "OmbreloShell-%s%s.msix" % (version, suffix))
     os.makedirs(os.path.dirname(os.path.abspath(out)), exist_ok=True)
     publisher = certificate_subject(args.cert) if args.cert else args.publisher or UNSIGNED_PUBLISHER
-    payload = [("AppxManifest.xml", manifest(version, publisher))] + sorted(logos().items())
+    payload = [("AppxManifest.xml", manifest(version, publisher, args.arch))] + sorted(logos().items())
 
     if not args.key:
         write_package(out, payload, args.to_be_signed)

@@ -2,8 +2,10 @@
 # The demo: right-clicks files as Explorer does, with the real extension and
 # the stand-in main program, prints each menu and writes screenshots of it.
 #
-#   scripts/demo.sh [--lang en|de] [FILES...]
+#   scripts/demo.sh [--lang en|de] [--arch i686|x86_64|aarch64] [FILES...]
 #
+# --arch aarch64 shows the ARM64 build in Debian's arm64 Wine under qemu, as
+# ARM64 Explorer loads it (its own prefix and screenshots: build/demo-aarch64).
 # Without files it right-clicks the samples: a JPG, a PNG, a text file (with
 # Ctrl held, as the default settings ask for text files) and all three at
 # once; the JPG also as the Windows 11 menu shows it (--modern). Installs what is missing and builds first. Everything runs under Wine
@@ -17,12 +19,13 @@ CLSID="{67C63340-679B-11D2-92EE-000021474C15}"
 MAIN_WINDOW_CLASS="TF_97F624E067B811D292EE000021474C15"
 
 if [ "${1:-}" != "--in-display" ]; then
-  lang=en
+  lang=en arch=""
   files=()
   while [ $# -gt 0 ]; do
     case "$1" in
       --lang) lang=${2:?--lang needs en or de}; shift 2 ;;
-      -h|--help) sed -n '2,11p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
+      --arch) arch=${2:?--arch needs i686, x86_64 or aarch64}; shift 2 ;;
+      -h|--help) sed -n '2,14p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
       *) [ -e "$1" ] || { echo "demo: no such file: $1" >&2; exit 1; }
          files+=("$(realpath "$1")"); shift ;;
     esac
@@ -32,12 +35,20 @@ if [ "${1:-}" != "--in-display" ]; then
   # The 32-bit build, as 32-bit programs' file dialogs load it; where the
   # machine cannot run 32-bit programs, the 64-bit build, as 64-bit Explorer.
   # Only what the demo shows is built: the DLL, the host, the stand-in.
-  arch=$(ombrelo_default_archs | cut -d' ' -f1)
-  [ "$arch" = i686 ] || echo "(this machine runs no 32-bit programs: showing the 64-bit build)"
+  wine_arch=""
+  case "$arch" in
+    "") arch=$(ombrelo_default_archs | cut -d' ' -f1)
+        [ "$arch" = i686 ] || echo "(this machine runs no 32-bit programs: showing the 64-bit build)" ;;
+    i686) ombrelo_runs_32bit || { echo "demo: this machine runs no 32-bit programs: --arch x86_64 or aarch64" >&2; exit 1; } ;;
+    x86_64) ;;
+    aarch64) wine_arch=aarch64 DEMO=${OMBRELO_DEMO_DIR:-$ROOT/build/demo-aarch64} ;;
+    *) echo "demo: --arch takes i686, x86_64 or aarch64" >&2; exit 1 ;;
+  esac
   ombrelo_build "$arch" OmbreloShell shellmenu-host OmbreloStandin
-  export OMBRELO_DEMO_ARCH=$arch
+  export OMBRELO_DEMO_ARCH=$arch OMBRELO_DEMO_DIR=$DEMO
   mkdir -p "$DEMO"
-  OMBRELO_WINEPREFIX="$DEMO/wineprefix" ombrelo_in_display bash "${BASH_SOURCE[0]}" --in-display "$lang" "${files[@]}"
+  OMBRELO_WINE_ARCH=$wine_arch OMBRELO_WINEPREFIX="$DEMO/wineprefix" \
+    ombrelo_in_display bash "${BASH_SOURCE[0]}" --in-display "$lang" "${files[@]}"
   exit
 fi
 

@@ -30,14 +30,14 @@ bool FileExists(const std::wstring& path) {
 bool German() { return ActiveLanguageIndex() == 0; }
 
 const char* NotFoundText() {
-  return German() ? "Das Ombrelo Hauptprogramm wurde nicht gefunden. Bitte wählen Sie im folgenden Fenster das "
+  return German() ? "Das Ombrelo Hauptprogramm wurde nicht gefunden. Bitte w\xE4hlen Sie im folgenden Fenster das "
                     "Installationsverzeichnis"
                   : "Could not find the file: Ombrelo.exe\rPlease choose Ombrelo's installation directory in the "
                     "following dialog";
 }
 
 const char* BrowseTitle() {
-  return German() ? "Bitte wählen Sie den Ordner aus in dem sich die Datei \"Ombrelo.exe\" befindet"
+  return German() ? "Bitte w\xE4hlen Sie den Ordner aus in dem sich die Datei \"Ombrelo.exe\" befindet"
                   : "Please select Ombrelo's installation directory:";
 }
 

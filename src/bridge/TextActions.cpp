@@ -414,7 +414,7 @@ constexpr uint64_t kMaxCopyTextBytes = 256ull * 1024 * 1024;
 
 void ReportTooLargeToCopy() {
   const char* text = ActiveLanguageIndex() == 0
-                         ? "Die Datei ist zu groß, um ihren Text in die Zwischenablage zu kopieren (mehr als 256 MB)."
+                         ? "Die Datei ist zu gro\xDF, um ihren Text in die Zwischenablage zu kopieren (mehr als 256 MB)."
                          : "The file is too large to copy its text to the clipboard (more than 256 MB).";
   MessageBoxA(GetForegroundWindow(), text, "Ombrelo", MB_OK | MB_ICONINFORMATION);
 }

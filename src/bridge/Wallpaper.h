@@ -11,7 +11,7 @@ namespace ombrelo {
 // The style verbs of the three wallpaper commands, compared exactly.
 inline constexpr char kWallpaperCentered[] = "center";
 inline constexpr char kWallpaperTiled[] = "kackeln";
-inline constexpr char kWallpaperScaled[] = "vergrößern";
+inline constexpr char kWallpaperScaled[] = "vergr\xF6\xDF" "ern";
 
 // A bitmap is set by its full path; the main program's copy is looked for,
 // and any other picture is handed over, by the file's ANSI form.

@@ -52,7 +52,7 @@ bool WriteListFile(const std::wstring& listFile, const std::vector<std::string>&
 
 const char* NoAnsiTempFolderText() {
   return ActiveLanguageIndex() == 0
-             ? "Der Ordner für temporäre Dateien hat keinen Namen, den das Hauptprogramm lesen kann. Die "
+             ? "Der Ordner f\xFCr tempor\xE4re Dateien hat keinen Namen, den das Hauptprogramm lesen kann. Die "
                "Bilder wurden nicht konvertiert."
              : "The folder for temporary files has no name that the main program can read. The pictures were not "
                "converted.";

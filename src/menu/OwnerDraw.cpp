@@ -44,7 +44,7 @@ class MenuTheme {
     if (!open_ || !close_ || !draw_) return;
     const wchar_t* const classes[] = {
         AppsUseDarkMode() ? L"DarkMode_ImmersiveStart::Menu" : L"LightMode_ImmersiveStart::Menu",
-        L"ImmersiveStart::Menu", VSCLASS_MENU};
+        L"ImmersiveStart::Menu", L"MENU"};  // VSCLASS_MENU is a compound literal: a temporary here
     for (const wchar_t* name : classes)
       if ((theme_ = open_(menuWindow, name)) != nullptr) break;
   }

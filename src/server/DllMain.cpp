@@ -47,9 +47,32 @@ void __throw_underflow_error(const char* what) { throw ombrelo::Failure(what); }
 }  // namespace std
 #endif
 
+namespace {
+
+// Whether this build keeps the DLL mapped until the process ends. libc++abi
+// keeps each thread's exception state in fiber-local storage whose cleanup
+// callback lies in this DLL; Windows runs it at thread and process exit, also
+// after a FreeLibrary, and would then call into unmapped code. Pinned, the
+// DLL's shutdown never runs (DllCanUnloadNow still answers whether objects
+// are alive).
+#if defined(_LIBCPP_VERSION)
+constexpr bool kPinModule = true;
+#else
+constexpr bool kPinModule = false;
+#endif
+
+bool PinModule() {
+  HMODULE self = nullptr;
+  return GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                            reinterpret_cast<LPCWSTR>(&PinModule), &self) != FALSE;
+}
+
+}  // namespace
+
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
   switch (reason) {
     case DLL_PROCESS_ATTACH:
+      if (kPinModule && !PinModule()) return FALSE;
       break;
     case DLL_THREAD_DETACH:
       ombrelo::ReleaseThreadRuntime(false);

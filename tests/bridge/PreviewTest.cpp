@@ -127,13 +127,13 @@ TEST_F(Preview, InformationLinesReplaceOnlyTheirPlaceholders) {
   ombrelo::UniqueMenu menu(CreatePopupMenu());
   AppendMenuA(menu.get(), MF_STRING, 103, "preview");
   AppendMenuA(menu.get(), MF_SEPARATOR, 0, nullptr);
-  AppendMenuA(menu.get(), MF_STRING, 104, "Größe:   ???");
+  AppendMenuA(menu.get(), MF_STRING, 104, "Gr\xF6\xDF" "e:   ???");
   AppendMenuA(menu.get(), MF_STRING, 105, "Farben:  ??? ");
   AppendMenuA(menu.get(), MF_STRING, 106, "Format:  ??? ");
   const std::string texts[3] = {"1 x 2", "256 (8 bit)", "GIF"};
   EXPECT_EQ(3, standin::FillInfoLines(menu.get(), texts, 3));
   EXPECT_EQ("preview", ItemText(menu.get(), 0));
-  EXPECT_EQ("Größe:   1 x 2", ItemText(menu.get(), 2));
+  EXPECT_EQ("Gr\xF6\xDF" "e:   1 x 2", ItemText(menu.get(), 2));
   EXPECT_EQ("Farben:  256 (8 bit) ", ItemText(menu.get(), 3));
   EXPECT_EQ("Format:  GIF ", ItemText(menu.get(), 4));
   EXPECT_EQ(-1, standin::FillInfoLines(nullptr, texts, 3));

@@ -107,9 +107,9 @@ struct Texts {
   std::string notFound, browseTitle, notInFolder;
 };
 const Texts kGerman = {
-    "Das Ombrelo Hauptprogramm wurde nicht gefunden. Bitte wählen Sie im folgenden Fenster das "
+    "Das Ombrelo Hauptprogramm wurde nicht gefunden. Bitte w\xE4hlen Sie im folgenden Fenster das "
     "Installationsverzeichnis",
-    "Bitte wählen Sie den Ordner aus in dem sich die Datei \"Ombrelo.exe\" befindet",
+    "Bitte w\xE4hlen Sie den Ordner aus in dem sich die Datei \"Ombrelo.exe\" befindet",
     "Die Datei ombrelo.exe wurde im angegebenen Verzeichnis nicht gefunden. Bitte stellen Sie fest, in welchem "
     "Vezeichnis sich die Datei \"ombrelo.exe\" befindet und wiederholen Sie den Vorgang"};
 const Texts kEnglish = {

@@ -75,8 +75,8 @@ TEST_F(HelpTexts, PictureItemsInBothLanguages) {
 TEST_F(HelpTexts, TextFileItemsInBothLanguages) {
   const Expected cases[] = {
       {0, "Druckt diesen Text.", "Print selected textfile."},
-      {1, "Text mit Wordpad öffnen.", "Open selected textfile with wordpad."},
-      {3, "Öffnen...", "Open..."},  // whatever the main program's state
+      {1, "Text mit Wordpad \xF6" "ffnen.", "Open selected textfile with wordpad."},
+      {3, "\xD6" "ffnen...", "Open..."},  // whatever the main program's state
       {4, "Kopiert den Text der makierten Datei in die Zwischeablage",
        "Copies the content of the selected textfile to the clipboard."},
       {5, "Kopiert \"C:\\Texts\\notes.txt\" in die Zwischenablage", "Copies \"C:\\Texts\\notes.txt\" to the clipboard."},

@@ -130,7 +130,7 @@ TEST_F(Viewer, AMissingViewerAnsweredNoLeavesThePictureToTheMainProgram) {
     unsigned char language;
     std::string text;
   } cases[] = {
-      {0, "Die Datei \"" + viewer + "\" wurde nicht gefunden.\r\nMöchten Sie die Datei jetzt suchen ?"},
+      {0, "Die Datei \"" + viewer + "\" wurde nicht gefunden.\r\nM\xF6" "chten Sie die Datei jetzt suchen ?"},
       {1, "Could not find \"" + viewer + "\"\r\nSearch this file now ?"},
   };
   for (const auto& c : cases) {

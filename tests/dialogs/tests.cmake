@@ -7,7 +7,9 @@ ombrelo_test(dialogs_tests CORE SOURCES
 # resources only (no code, no entry point).
 add_library(switch_strings SHARED ${CMAKE_SOURCE_DIR}/tests/lang/SwitchStrings.rc)
 set_target_properties(switch_strings PROPERTIES PREFIX "" LINKER_LANGUAGE C)
-target_link_options(switch_strings PRIVATE -nostdlib -Wl,-e,0)
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  target_link_options(switch_strings PRIVATE -nostdlib -Wl,-e,0)
+endif()  # zig's linker takes no entry point of 0: there the DLL has the runtime's
 ombrelo_test(lang_switch_tests CORE SOURCES
   ${CMAKE_SOURCE_DIR}/tests/lang/LanguageSwitchTest.cpp
   ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)

@@ -113,7 +113,7 @@ class SampleHandler final : public IShellExtInit, public IContextMenu3 {
     AppendMenuA(more, MF_STRING, first + Ask, "&Ask");
     HMENU sample = CreatePopupMenu();
     AppendMenuA(sample, MF_STRING, first + CopyPath, "Copy &path\t(clipboard)");
-    AppendMenuA(sample, MF_STRING | MF_GRAYED, first + Greyed, "Größe && Farben");
+    AppendMenuA(sample, MF_STRING | MF_GRAYED, first + Greyed, "Gr\xF6\xDF" "e && Farben");
     AppendMenuA(sample, MF_SEPARATOR, 0, nullptr);
     AppendMenuA(sample, MF_OWNERDRAW, first + Painted, nullptr);
     AppendMenuA(sample, MF_POPUP, reinterpret_cast<UINT_PTR>(more), "&More");
@@ -179,7 +179,7 @@ class SampleHandler final : public IShellExtInit, public IContextMenu3 {
     const char* text = nullptr;
     switch (offset) {
       case CopyPath: text = "Copies the path of the file"; break;
-      case Greyed: text = "Zeigt Größe und Farben"; break;
+      case Greyed: text = "Zeigt Gr\xF6\xDF" "e und Farben"; break;
       case Painted: text = "A red box"; break;
       case StartHelper: text = "Starts the helper program"; break;
       case SetValue: text = "Writes a registry value"; break;

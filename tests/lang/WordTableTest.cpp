@@ -78,7 +78,7 @@ TEST(WordLookup, IgnoresLetterCaseOfTheKeyInBothLanguages) {
   }
   c.ml.SetActiveLanguage(1);
   EXPECT_EQ("&Convert...", c.ml.GetWord("@IdConvert"));
-  EXPECT_EQ("Ö&ffnen mit", c.ml.GetWordIn("@idOeffnenMit", 0));
+  EXPECT_EQ("\xD6&ffnen mit", c.ml.GetWordIn("@idOeffnenMit", 0));
 }
 
 TEST(WordLookup, MissingKeyYieldsTheLowerCasedKeyAfterOfferingItToTheEvent) {
@@ -135,10 +135,10 @@ TEST(WordLookup, MultiLineAndTrailingBlankTextsAreReturnedUnchanged) {
 
 TEST(WordLookup, KeysBeyondAsciiAndKeysOfOtherLengthsMatchAsLowerCasedTexts) {
   Component c;
-  c.ml.SetWords({"@idÄnderung", "Änderung", "Change", "@idÖff", "Öffnen", "Open", "@idA", "A", "a"});
-  EXPECT_EQ("Änderung", c.ml.GetWord("@idänderung"));
-  EXPECT_EQ("Change", c.ml.GetWordIn("@IDÄNDERUNG", 1));
-  EXPECT_EQ("Open", c.ml.GetWordIn("@idöff", 1));
+  c.ml.SetWords({"@id\xC4nderung", "\xC4nderung", "Change", "@id\xD6" "ff", "\xD6" "ffnen", "Open", "@idA", "A", "a"});
+  EXPECT_EQ("\xC4nderung", c.ml.GetWord("@id\xE4nderung"));
+  EXPECT_EQ("Change", c.ml.GetWordIn("@ID\xC4NDERUNG", 1));
+  EXPECT_EQ("Open", c.ml.GetWordIn("@id\xF6" "ff", 1));
   EXPECT_EQ("A", c.ml.GetWord("@IDA"));
   EXPECT_EQ("@idaa", c.ml.GetWord("@idAA"));  // a longer key is not a match, and comes back lower-cased
 }

@@ -13,11 +13,15 @@
 #            the next version, the older one refused, uninstall
 # Set by ctest: OMBRELO_SOURCE, OMBRELO_BIN64 and OMBRELO_BIN32 (the two
 # builds' programs), OMBRELO_VERSION, OMBRELO_TEST_OUT. Exit code 77: skipped.
+# OMBRELO_PACKAGE_ARCH=arm64 (the ARM64 build): the same cases for the arm64
+# packages, installed in Debian's arm64 Wine under qemu, where OMBRELO_BIN64
+# is the ARM64 build's; its 32-bit DLL is packaged but cannot run there.
 set -euo pipefail
 case_name=${1:?usage: package_tests.sh build|tables|user|machine}
 src=$OMBRELO_SOURCE bin64=$OMBRELO_BIN64 bin32=$OMBRELO_BIN32 version=$OMBRELO_VERSION out=$OMBRELO_TEST_OUT
 source "$src/scripts/lib.sh"
-ombrelo_wine_env
+arch=${OMBRELO_PACKAGE_ARCH:-x64}
+if [ "$arch" = arm64 ]; then ombrelo_wine_aarch64_env; else ombrelo_wine_env; fi
 
 id="{67C63340-679B-11D2-92EE-000021474C15}"
 next_version=$(awk -F. -v OFS=. '{ $3 = $3 + 1; print }' <<<"$version")
@@ -28,7 +32,7 @@ if [ ! -f "$bin32/OmbreloShell.dll" ]; then
   exit 77
 fi
 runs32=""
-ombrelo_runs_32bit && runs32=1
+[ "$arch" = arm64 ] || ! ombrelo_runs_32bit || runs32=1
 
 fail() {
   echo "FAIL: $*" >&2
@@ -134,6 +138,8 @@ case_build() {
     -addext "extendedKeyUsage=codeSigning" -keyout "$cert/key.pem" -out "$cert/cert.pem" 2>/dev/null
   openssl pkcs12 -export -in "$cert/cert.pem" -inkey "$cert/key.pem" -passout pass:throwaway -out "$cert/cert.pfx"
   export OMBRELO_DLL_X86="$bin32/OmbreloShell.dll" OMBRELO_DLL_X64="$bin64/OmbreloShell.dll"
+  # The arm64 run packages its own DLL as the ARM64 one (the x64 one is not needed there).
+  [ "$arch" != arm64 ] || export OMBRELO_DLL_ARM64="$bin64/OmbreloShell.dll"
   local log="$out/package-sh.log"
   # package_sh OUTPUT [VAR=VALUE...]: one run of scripts/package.sh.
   package_sh() {
@@ -166,14 +172,21 @@ case_build() {
   # The identity package of the Windows 11 command: signed by the same
   # certificate, whose subject is its Publisher; unsigned without one.
   local msix
-  for msix in "$out"/signed/OmbreloShell-"$version".msix "$out"/signed-pem/OmbreloShell-"$version".msix; do
+  local suffix=""
+  [ "$arch" != arm64 ] || suffix=-arm64
+  for msix in "$out"/signed/OmbreloShell-"$version$suffix".msix "$out"/signed-pem/OmbreloShell-"$version$suffix".msix; do
     osslsigncode verify -CAfile "$cert/cert.pem" -in "$msix" >/dev/null 2>&1 || fail "signature of $msix"
     unzip -p "$msix" AppxManifest.xml | grep -q 'Publisher="CN=Ombrelo test signing"' || fail "$msix: Publisher"
   done
-  msix="$out/unsigned/OmbreloShell-$version.msix"
+  msix="$out/unsigned/OmbreloShell-$version$suffix.msix"
   [ -f "$msix" ] || fail "no $msix"
+  if [ "$arch" = arm64 ]; then
+    unzip -p "$msix" AppxManifest.xml | grep -q 'ProcessorArchitecture="arm64"' || fail "$msix: not for arm64"
+  fi
   ! osslsigncode verify -in "$msix" >/dev/null 2>&1 || fail "$msix carries a signature"
-  [ "$(ls "$out"/unsigned/*.msi "$out"/signed/*.msi "$out"/next/*.msi | wc -l)" = 12 ] || fail "not four packages each"
+  local kinds=4
+  [ "$arch" != arm64 ] || kinds=6
+  [ "$(ls "$out"/unsigned/*.msi "$out"/signed/*.msi "$out"/next/*.msi | wc -l)" = $((3 * kinds)) ] || fail "not $kinds packages each"
 }
 
 # One line per package: what its tables say.
@@ -198,6 +211,10 @@ table_summary() {
 
 case_tables() {
   local up=",$version,513,WIX_UPGRADE_DETECTED;$version,,2,WIX_DOWNGRADE_DETECTED"
+  if [ "$arch" = arm64 ]; then
+    case_tables_arm64 "$up"
+    return
+  fi
   expect_same "x64 user tables" \
     "files=2 registry=8 hkmu=8 hklm=0 allusers= version=$version x64;1033 words=10 (a) upgrade=$up" \
     "$(table_summary "$(package unsigned x64-user)")"
@@ -239,6 +256,32 @@ case_tables() {
   done
 }
 
+# The arm64 packages: the ARM64 DLL and the 32-bit one, marked for the Arm64
+# platform, with upgrade codes of their own, and the identity package only
+# in the signed ones.
+case_tables_arm64() {
+  local up=$1 msi
+  expect_same "arm64 user tables" \
+    "files=2 registry=8 hkmu=8 hklm=0 allusers= version=$version Arm64;1033 words=10 (a) upgrade=$up" \
+    "$(table_summary "$(package unsigned arm64-user)")"
+  expect_same "arm64 machine tables" \
+    "files=2 registry=10 hkmu=8 hklm=2 allusers=1 version=$version Arm64;1033 words=2 (2) upgrade=$up" \
+    "$(table_summary "$(package unsigned arm64-machine)")"
+  for msi in "$(package unsigned arm64-user)" "$(package unsigned arm64-machine)"; do
+    expect_same "64-bit component of $msi" "Extension64 INSTALLDIR64 256" \
+      "$(table "$msi" Component | awk -F'\t' '$1 == "Extension64" { print $1, $3, $4 }')"
+  done
+  local codes
+  codes=$(for msi in "$out"/unsigned/*.msi; do upgrade_code "$msi"; done | sort -u | wc -l)
+  expect_same "one upgrade code per package kind" 6 "$codes"
+  for msi in "$out"/unsigned/*-arm64-*.msi "$out"/signed/*-arm64-*.msi; do
+    local want=""
+    [[ $msi == */signed/* ]] &&
+      want=$'FindPowerShell\t2099\nRegisterIdentityPackage\t1138\nUnregisterIdentityPackage\t1138'
+    expect_same "identity actions of $msi" "$want" "$(table "$msi" CustomAction | cut -f1,2 | LC_ALL=C sort)"
+  done
+}
+
 # Whether the 32-bit and the 64-bit view share HKEY_CURRENT_USER\Software\Classes
 # (Wine 8 does; 64-bit Windows keeps the 32-bit classes apart).
 user_classes_shared() {
@@ -253,7 +296,7 @@ user_classes_shared() {
 case_user() {
   new_prefix user
   local msi
-  msi=$(package signed x64-user)
+  msi=$(package signed $arch-user)
   expect_same "per-user install" 0 "$(msiexec_run /i "$msi" user-install)"
   # With the identity package's registration present: the action runs (Wine
   # has no Windows 11 and no package registration; its PowerShell is a stub)
@@ -262,9 +305,9 @@ case_user() {
 
   local dir
   dir="$(folder_of '%LOCALAPPDATA%')\\Programs\\Ombrelo"
-  local dll64="$dir\\x64\\OmbreloShell.dll" dll32="$dir\\OmbreloShell.dll"
+  local dll64="$dir\\$arch\\OmbreloShell.dll" dll32="$dir\\OmbreloShell.dll"
   for file in OmbreloShell.msix register-package.ps1; do
-    [ -f "$(unixpath "$dir\\x64\\$file")" ] || fail "$file not installed beside the 64-bit DLL"
+    [ -f "$(unixpath "$dir\\$arch\\$file")" ] || fail "$file not installed beside the 64-bit DLL"
   done
   for dll in "$dll64" "$dll32"; do
     osslsigncode verify -CAfile "$out/cert/cert.pem" -in "$(unixpath "$dll")" >/dev/null 2>&1 ||
@@ -308,6 +351,7 @@ case_user() {
   wine_run reg query 'HKCU\Software\Kestrani\Ombrelo' /v Language >/dev/null 2>&1 || fail "the user's setting was removed"
 
   # The x86 package is for 32-bit Windows only.
+  [ "$arch" = x64 ] || return 0
   local rc
   rc=$(msiexec_run /i "$(package unsigned x86-user)" x86-on-64bit)
   [ "$rc" != 0 ] || fail "the x86 package installed on 64-bit Windows"
@@ -318,7 +362,7 @@ case_user() {
 case_machine() {
   new_prefix machine
   local msi next
-  msi=$(package unsigned x64-machine) next=$(package next x64-machine "$next_version")
+  msi=$(package unsigned $arch-machine) next=$(package next $arch-machine "$next_version")
   expect_same "per-machine install" 0 "$(msiexec_run /i "$msi" machine-install)"
 
   local dll64='C:\Program Files\Ombrelo\OmbreloShell.dll' dll32='C:\Program Files (x86)\Ombrelo\OmbreloShell.dll'
@@ -365,7 +409,7 @@ case_machine() {
   done
 }
 
-if [ "$case_name" != build ] && [ ! -f "$(package unsigned x64-user)" ]; then
+if [ "$case_name" != build ] && [ ! -f "$(package unsigned $arch-user)" ]; then
   echo "FAIL: no packages; the package_build test makes them" >&2
   exit 1
 fi

@@ -11,9 +11,16 @@ set_target_properties(runtime_baseline PROPERTIES PREFIX "")
 target_link_options(runtime_baseline PRIVATE -Wl,--kill-at)
 add_dependencies(module_life_tests runtime_baseline)
 
-# The DLL imports Windows system DLLs only (the runtime is linked statically).
+# The DLL imports Windows system DLLs only (the runtime is linked statically),
+# exports exactly its .def file's names and is built for its machine.
+if(OMBRELO_READOBJ)
+  set(reader -DREADOBJ=${OMBRELO_READOBJ})
+else()
+  set(reader -DOBJDUMP=${OMBRELO_OBJDUMP})
+endif()
 add_test(NAME dll_imports_system_only
-  COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${OMBRELO_OBJDUMP} -DDLL=$<TARGET_FILE:OmbreloShell>
+  COMMAND ${CMAKE_COMMAND} ${reader} -DMACHINE=${OMBRELO_PE_MACHINE} -DDLL=$<TARGET_FILE:OmbreloShell>
+          -DDEF=${CMAKE_SOURCE_DIR}/src/server/OmbreloShell.def
           -P ${CMAKE_CURRENT_LIST_DIR}/check_imports.cmake)
 
 # The server through its exports, regsvr32 and CoCreateInstance (the real DLL).

@@ -284,3 +284,15 @@ int wmain(int argc, wchar_t** argv) {
   OleUninitialize();
   return status;
 }
+
+#if defined(OMBRELO_MAIN_CALLS_WMAIN)
+// For start-up code that calls only main (zig's MinGW runtime has no -municode).
+int main() {
+  int argc = 0;
+  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (argv == nullptr) return host::kBadInput;
+  const int status = wmain(argc, argv);
+  LocalFree(argv);
+  return status;
+}
+#endif
