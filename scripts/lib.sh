@@ -363,7 +363,9 @@ ombrelo_in_display() {
   ombrelo_step "running in a virtual display: $*"
   # A UTF-8 locale, so that Wine keeps file names outside the ANSI code page.
   export LC_ALL=C.UTF-8
-  xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+  # OMBRELO_DISPLAY_FROM: the first display number tried (two runs started
+  # at once could otherwise both take the first free one).
+  xvfb-run -a -n "${OMBRELO_DISPLAY_FROM:-99}" -s "-screen 0 1280x1024x24" bash -c '
     "$0/scripts/make-prefix.sh" || exit 1
     wineserver -p 30 || true
     wine cmd /c exit </dev/null >/dev/null 2>&1 || true
