@@ -33,8 +33,11 @@ if [[ " $archs " == *" aarch64 "* ]] && [ "$(echo $archs)" != aarch64 ]; then
   ombrelo_install_aarch64
   mkdir -p "$ROOT/build"
   echo "== aarch64: building and making its Wine prefix in the background (log: $background_log)"
-  # Its own process group, so that a failing run stops it with everything it started.
-  setsid nice -n 10 bash -c 'source "$0/scripts/lib.sh"
+  # Its own session, so that a failing run stops it with everything it
+  # started. A new session is a new scheduling group of its own where the
+  # kernel groups by session (autogroup): that group gets the low priority.
+  setsid nice -n 10 bash -c 'echo 10 >/proc/self/autogroup 2>/dev/null || true
+    source "$0/scripts/lib.sh"
     start=$SECONDS
     ombrelo_build aarch64
     echo "== time: build aarch64 $((SECONDS - start)) s"
