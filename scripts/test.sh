@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the extension and its tests, 32-bit, 64-bit and ARM64, and runs
+# Builds the extension and its tests, 32-bit and 64-bit (ARM64 on request), and runs
 # them under Wine in a virtual X display (one 64-bit prefix runs both x86
 # builds; the ARM64 build runs in Debian's arm64 Wine under qemu, in a
 # prefix of its own; the installer package tests make fresh prefixes of
