@@ -231,14 +231,30 @@ ombrelo_wine_aarch64_env() {
 }
 
 # ombrelo_apt_install PACKAGE...: installs the given Debian packages (none: nothing).
+OMBRELO_APT_UPDATED=0
 ombrelo_apt_install() {
   [ $# -eq 0 ] && return 0
   echo "Installing: $*"
   local sudo=""
   [ "$(id -u)" -eq 0 ] || sudo=sudo
   $sudo dpkg --add-architecture i386
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "$@" >/dev/null
+  # A mirror in the middle of a sync serves an index of the wrong size for a
+  # while: try the update three times, then go on with the lists that did
+  # arrive (the install below fails, naming the package, if one is missing).
+  local try
+  for try in 1 2 3; do
+    [ "$OMBRELO_APT_UPDATED" = 1 ] && break
+    if $sudo apt-get update -qq -o Acquire::Retries=3; then
+      OMBRELO_APT_UPDATED=1
+    elif [ $try -lt 3 ]; then
+      echo "apt-get update failed (try $try of 3); trying again in $((try * 20)) s" >&2
+      sleep $((try * 20))
+    else
+      echo "WARNING: apt-get update failed three times; installing from the package lists it did fetch" >&2
+    fi
+  done
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+    -o Acquire::Retries=3 "$@" >/dev/null
 }
 
 # ombrelo_runs_32bit: whether this machine can run 32-bit programs. Wine's
