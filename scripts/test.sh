@@ -70,7 +70,7 @@ ombrelo_wait_background() {
   fi
 }
 if ! ombrelo_runs_32bit; then
-  echo "WARNING: this machine cannot run 32-bit programs (the kernel's 32-bit emulation is off);" \
+  echo "WARNING: Wine runs no 32-bit programs here (the kernel's 32-bit emulation is off, or wine32 is missing);" \
     "the 32-bit tests are skipped, the 64-bit tests use a 64-bit stand-in main program." >&2
   archs=$(for a in $archs; do [ "$a" = i686 ] || echo "$a"; done)
 fi
