@@ -2,8 +2,5 @@
 ombrelo_test(bench_resource_tests SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ResourceGrowthTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LoadCycleTest.cpp
-  ${CMAKE_SOURCE_DIR}/bench/Cycle.cpp
-  ${CMAKE_SOURCE_DIR}/bench/Scene.cpp
-  ${CMAKE_SOURCE_DIR}/bench/Resources.cpp
-  ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)
+  USES bench_cycle)
 target_include_directories(bench_resource_tests PRIVATE ${CMAKE_SOURCE_DIR}/bench)

@@ -1,10 +1,9 @@
 # The bridge drives the stand-in main program in another process.
 ombrelo_test(bridge_tests CORE SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/BridgeSupport.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ChannelTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/StartTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PreviewTest.cpp
-  ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)
+  USES test_bridge_support)
 add_dependencies(bridge_tests OmbreloStandin)
 
 # Tests that answer the real start prompt and folder browser are skipped

@@ -3,10 +3,7 @@
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   ombrelo_test(modern_com_tests CORE SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/ModernCommandTest.cpp
-    ${CMAKE_SOURCE_DIR}/tests/commands/Handler.cpp
-    ${CMAKE_SOURCE_DIR}/tests/commands/CommandsSupport.cpp
-    ${CMAKE_SOURCE_DIR}/tests/bridge/BridgeSupport.cpp
-    ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)
+    USES test_commands_handler test_commands_support test_bridge_support)
   target_include_directories(modern_com_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   add_dependencies(modern_com_tests OmbreloStandin)
 endif()

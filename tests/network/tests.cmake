@@ -4,6 +4,5 @@
 ombrelo_test(network_tests CORE SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/NetworkPathTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/NetworkSupport.cpp
-  ${CMAKE_SOURCE_DIR}/tests/menu/MenuTestSupport.cpp
-  ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)
+  USES test_menu_support)
 target_include_directories(network_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)

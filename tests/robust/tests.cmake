@@ -1,6 +1,5 @@
 # The robustness suite: hostile input, partners and threads, each case seeded
 # (OMBRELO_SEED) and scaled (OMBRELO_STRESS; scripts/stress.sh runs it long).
-set(ROBUST_SUPPORT ${CMAKE_CURRENT_LIST_DIR}/RobustSupport.cpp ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)
 
 # Direct calls into the extension's code, to see the state it leaves.
 ombrelo_test(robust_core_tests CORE SOURCES
@@ -8,7 +7,7 @@ ombrelo_test(robust_core_tests CORE SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/HostileRegistryTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/HostileSettingsTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/HostilePreviewTest.cpp
-  ${ROBUST_SUPPORT})
+  USES test_robust_support)
 target_include_directories(robust_core_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 
 # The real DLL driven as the shell drives it: shell threads at once, and
@@ -16,10 +15,7 @@ target_include_directories(robust_core_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 ombrelo_test(robust_com_tests SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ShellThreadsTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ComMisuseTest.cpp
-  ${CMAKE_SOURCE_DIR}/bench/Cycle.cpp
-  ${CMAKE_SOURCE_DIR}/bench/Scene.cpp
-  ${CMAKE_SOURCE_DIR}/bench/Resources.cpp
-  ${ROBUST_SUPPORT})
+  USES bench_cycle test_robust_support)
 target_include_directories(robust_com_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/bench)
 
 # Partners that misbehave (the stand-in main program, viewers, open-with
@@ -28,10 +24,7 @@ target_include_directories(robust_com_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests ${
 ombrelo_test(robust_partner_tests CORE SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/PartnersTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ForgedMessagesTest.cpp
-  ${CMAKE_SOURCE_DIR}/tests/bridge/BridgeSupport.cpp
-  ${CMAKE_SOURCE_DIR}/tests/commands/CommandsSupport.cpp
-  ${CMAKE_SOURCE_DIR}/tests/commands/Handler.cpp
-  ${ROBUST_SUPPORT})
+  USES test_bridge_support test_commands_support test_commands_handler test_robust_support)
 target_include_directories(robust_partner_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 add_dependencies(robust_partner_tests OmbreloStandin recorder forger)
 
@@ -40,7 +33,6 @@ add_dependencies(robust_partner_tests OmbreloStandin recorder forger)
 # is set up before the DLL starts.
 ombrelo_test(robust_folder_tests SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ForeignFoldersTest.cpp
-  ${CMAKE_SOURCE_DIR}/tests/menu/MenuTestSupport.cpp
-  ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)
+  USES test_menu_support)
 target_include_directories(robust_folder_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 add_dependencies(robust_folder_tests recorder)

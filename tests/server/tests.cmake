@@ -1,8 +1,6 @@
 ombrelo_test(module_life_tests SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ModuleLifeTest.cpp
-  ${CMAKE_SOURCE_DIR}/bench/Cycle.cpp
-  ${CMAKE_SOURCE_DIR}/bench/Scene.cpp
-  ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)
+  USES bench_cycle)
 target_include_directories(module_life_tests PRIVATE ${CMAKE_SOURCE_DIR}/bench)
 # A minimal C++ DLL built with the same statically linked runtime: what one
 # load and unload costs before any code of ours runs.
@@ -25,24 +23,20 @@ add_test(NAME dll_imports_system_only
 
 # The server through its exports, regsvr32 and CoCreateInstance (the real DLL).
 ombrelo_test(server_tests SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/ServerTest.cpp
-  ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/ServerTest.cpp)
 
 # Classification and selection capture, calling the handler's code directly
 # to see the shared state it leaves.
 ombrelo_test(selection_tests CORE SOURCES
   ${CMAKE_SOURCE_DIR}/tests/menu/ClassifyTest.cpp
   ${CMAKE_SOURCE_DIR}/tests/menu/DropListTest.cpp
-  ${CMAKE_SOURCE_DIR}/tests/menu/SelectionTest.cpp
-  ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)
+  ${CMAKE_SOURCE_DIR}/tests/menu/SelectionTest.cpp)
 add_dependencies(selection_tests htmlwindow)
 
 # The factory's error path, with a handler maker that fails.
 ombrelo_test(server_core_tests CORE SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/FactoryErrorTest.cpp
-  ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/FactoryErrorTest.cpp)
 
 # Initialize through the real DLL's factory.
 ombrelo_test(selection_com_tests SOURCES
-  ${CMAKE_SOURCE_DIR}/tests/menu/SelectionComTest.cpp
-  ${CMAKE_SOURCE_DIR}/tests/support/TestMain.cpp)
+  ${CMAKE_SOURCE_DIR}/tests/menu/SelectionComTest.cpp)
