@@ -166,7 +166,9 @@ ombrelo_zig_wrappers() {
   local zig=$1 bin="$1/ombrelo-bin"
   mkdir -p "$bin"
   # --kill-at and --enable-stdcall-fixup concern only 32-bit x86's
-  # decorated names; zig's linker refuses them, and they are dropped.
+  # decorated names; zig's linker refuses them, and they are dropped. zig
+  # refuses header input (-x c++-header) too, so CMake's precompiled header
+  # is compiled as source: -Xclang -emit-pch still makes clang write a PCH.
   local driver
   for driver in cc c++; do
     cat >"$bin/$driver" <<EOF
@@ -176,6 +178,8 @@ args=()
 for arg in "\$@"; do
   case \$arg in
     -Wl,--kill-at|-Wl,--enable-stdcall-fixup) ;;
+    c++-header) args+=(c++) ;;
+    c-header) args+=(c) ;;
     *) args+=("\$arg") ;;
   esac
 done
