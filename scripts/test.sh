@@ -72,7 +72,7 @@ ombrelo_wait_background() {
 if ! ombrelo_runs_32bit; then
   echo "WARNING: Wine runs no 32-bit programs here (the kernel's 32-bit emulation is off, or wine32 is missing);" \
     "the 32-bit tests are skipped, the 64-bit tests use a 64-bit stand-in main program." >&2
-  archs=$(for a in $archs; do [ "$a" = i686 ] || echo "$a"; done)
+  archs=$(for a in $archs; do [ "$a" = i686 ] || printf '%s ' "$a"; done)
 fi
 # One seed for the robustness tests of the whole run, named here too: a
 # program ended by ctest's time bound prints nothing of its own.
