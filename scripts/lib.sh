@@ -379,25 +379,29 @@ ombrelo_build() {
 # OMBRELO_WINE_ARCH=aarch64 runs CMD with Debian's arm64 Wine under qemu
 # (the ARM64 build's tests), in a prefix of its own (build/wineprefix-aarch64).
 ombrelo_in_display() {
-  local prefix="$ROOT/build/wineprefix"
-  if [ "${OMBRELO_WINE_ARCH:-}" = aarch64 ]; then
-    ombrelo_wine_aarch64_env
-    prefix="$ROOT/build/wineprefix-aarch64"
-  else
-    ombrelo_wine_env
-  fi
-  export WINEPREFIX="${OMBRELO_WINEPREFIX:-$prefix}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   ombrelo_step "running in a virtual display: $*"
-  # A UTF-8 locale, so that Wine keeps file names outside the ANSI code page.
-  export LC_ALL=C.UTF-8
-  # OMBRELO_DISPLAY_FROM: the first display number tried (two runs started
-  # at once could otherwise both take the first free one).
-  xvfb-run -a -n "${OMBRELO_DISPLAY_FROM:-99}" -s "-screen 0 1280x1024x24" bash -c '
-    "$0/scripts/make-prefix.sh" || exit 1
-    wineserver -p 30 || true
-    wine cmd /c exit </dev/null >/dev/null 2>&1 || true
-    status=0
-    "${@}" || status=$?
-    wineserver -k 2>/dev/null || true
-    exit $status' "$ROOT" "$@"
+  # In a subshell: the Wine it chooses (arm64 Wine's loader, server and
+  # shims on PATH) must not reach the caller's later commands.
+  (
+    local prefix="$ROOT/build/wineprefix"
+    if [ "${OMBRELO_WINE_ARCH:-}" = aarch64 ]; then
+      ombrelo_wine_aarch64_env
+      prefix="$ROOT/build/wineprefix-aarch64"
+    else
+      ombrelo_wine_env
+    fi
+    export WINEPREFIX="${OMBRELO_WINEPREFIX:-$prefix}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    # A UTF-8 locale, so that Wine keeps file names outside the ANSI code page.
+    export LC_ALL=C.UTF-8
+    # OMBRELO_DISPLAY_FROM: the first display number tried (two runs started
+    # at once could otherwise both take the first free one).
+    xvfb-run -a -n "${OMBRELO_DISPLAY_FROM:-99}" -s "-screen 0 1280x1024x24" bash -c '
+      "$0/scripts/make-prefix.sh" || exit 1
+      wineserver -p 30 || true
+      wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+      status=0
+      "${@}" || status=$?
+      wineserver -k 2>/dev/null || true
+      exit $status' "$ROOT" "$@"
+  )
 }
