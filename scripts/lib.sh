@@ -251,19 +251,20 @@ ombrelo_apt_install() {
   # A mirror in the middle of a sync serves an index of the wrong size for a
   # while: try the update three times, then go on with the lists that did
   # arrive (the install below fails, naming the package, if one is missing).
+  # Once per run: the scripts a run starts inherit OMBRELO_APT_UPDATED.
   local try
-  for try in 1 2 3; do
-    [ "${OMBRELO_APT_UPDATED:-}" = 1 ] && break
-    if $sudo apt-get update -qq -o Acquire::Retries=3; then
-      export OMBRELO_APT_UPDATED=1
-    elif [ $try -lt 3 ]; then
-      echo "apt-get update failed (try $try of 3); trying again in $((try * 10)) s" >&2
-      sleep $((try * 10))
-    else
-      echo "WARNING: apt-get update failed three times; installing from the package lists it did fetch" >&2
-      export OMBRELO_APT_UPDATED=1
-    fi
-  done
+  if [ "${OMBRELO_APT_UPDATED:-}" != 1 ]; then
+    for try in 1 2 3; do
+      $sudo apt-get update -qq -o Acquire::Retries=3 && break
+      if [ $try -lt 3 ]; then
+        echo "apt-get update failed (try $try of 3); trying again in $((try * 10)) s" >&2
+        sleep $((try * 10))
+      else
+        echo "WARNING: apt-get update failed three times; installing from the package lists it did fetch" >&2
+      fi
+    done
+    export OMBRELO_APT_UPDATED=1
+  fi
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
     -o Acquire::Retries=3 "$@" >/dev/null
 }
